@@ -1,0 +1,63 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "keyboardhook.h"
+#include "popup/inputdialog.h"
+
+MainWindow *mainWindow = nullptr;
+
+namespace {
+// Largest gap, exclusive, between the two releases of a double tap.
+constexpr quint32 TapWindowMs = 700;
+}  // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    lastTapTime = 0;
+    tapCount = 0;
+    dialog = new InputDialog(nullptr);
+    mainWindow = this;
+    // Without a hook the popup is still reachable from the tray icon.
+    hook = Platform::instance()->installKeyboardHook(&keyboardHookProc);
+}
+
+MainWindow::~MainWindow()
+{
+    delete dialog;
+    delete ui;
+}
+
+void MainWindow::onKeyDown(quint32 vkCode)
+{
+    // Key-downs of Right Ctrl itself, auto-repeat included, change nothing:
+    // only the gap between the two releases counts.
+    if (vkCode != Keys::VkRControl)
+        tapCount = 0;
+}
+
+void MainWindow::onKeyUp(quint32 vkCode)
+{
+    const quint32 now = Platform::instance()->tickCount();
+    if (vkCode != Keys::VkRControl) {
+        tapCount = 0;
+        return;
+    }
+    ++tapCount;
+    if (tapCount > 2) {
+        tapCount = 0;
+        return;
+    }
+    // Unsigned arithmetic keeps the test right across the tick wrap-around.
+    if (tapCount == 2 && quint32(now - lastTapTime) < TapWindowMs) {
+        if (dialog)
+            dialog->show();
+        tapCount = 0;
+        lastTapTime = 0;
+        return;
+    }
+    if (tapCount == 1)
+        lastTapTime = now;
+}

@@ -1,0 +1,97 @@
+#include "fakeplatform.h"
+
+FakePlatform::FakePlatform() = default;
+FakePlatform::~FakePlatform() = default;
+
+Platform::HookHandle FakePlatform::installKeyboardHook(HookProc proc)
+{
+    hookProc = proc;
+    log << QStringLiteral("installKeyboardHook");
+    return 1;
+}
+
+qintptr FakePlatform::callNextHook(HookHandle, int code, quintptr message, qintptr)
+{
+    log << QStringLiteral("callNextHook %1 %2").arg(code).arg(message);
+    return 0;
+}
+
+quint32 FakePlatform::tickCount()
+{
+    return tick;
+}
+
+quint32 FakePlatform::currentThreadId()
+{
+    log << QStringLiteral("currentThreadId");
+    return threadId;
+}
+
+Platform::WindowId FakePlatform::foregroundWindow()
+{
+    log << QStringLiteral("foregroundWindow");
+    return foreground;
+}
+
+quint32 FakePlatform::windowThreadId(WindowId window)
+{
+    log << QStringLiteral("windowThreadId %1").arg(window);
+    return window ? foregroundThread : 0;
+}
+
+bool FakePlatform::attachThreadInput(quint32 from, quint32 to, bool attach)
+{
+    log << QStringLiteral("attachThreadInput %1 %2 %3").arg(from).arg(to).arg(attach ? 1 : 0);
+    return attachSucceeds && from != to;
+}
+
+bool FakePlatform::caretPosition(QPoint *position)
+{
+    log << QStringLiteral("caretPosition");
+    if (!caretSucceeds)
+        return false;
+    if (position)
+        *position = caret;
+    return true;
+}
+
+Platform::WindowId FakePlatform::focusWindow()
+{
+    log << QStringLiteral("focusWindow");
+    return focus;
+}
+
+bool FakePlatform::windowRect(WindowId window, QRect *result)
+{
+    log << QStringLiteral("windowRect %1").arg(window);
+    if (result)
+        *result = rect;
+    return window != 0;
+}
+
+bool FakePlatform::setForegroundWindow(WindowId window)
+{
+    log << QStringLiteral("setForegroundWindow %1").arg(window);
+    return window != 0;
+}
+
+void FakePlatform::injectKey(quint32 vk, quint32 flags)
+{
+    log << QStringLiteral("injectKey %1 %2").arg(vk).arg(flags);
+    injected << QStringLiteral("%1 %2").arg(vk).arg(flags);
+}
+
+QString FakePlatform::sessionProblem() const
+{
+    return problem;
+}
+
+qintptr FakePlatform::sendKey(quintptr message, quint32 vk, int code)
+{
+    if (!hookProc)
+        return -1;
+    KeyboardRecord record;
+    record.vkCode = vk;
+    record.time = tick;
+    return hookProc(code, message, reinterpret_cast<qintptr>(&record));
+}

@@ -1,0 +1,58 @@
+#ifndef FAKEPLATFORM_H
+#define FAKEPLATFORM_H
+
+#include "platform.h"
+
+#include <QStringList>
+
+// A scriptable platform for the unit tests. A test sets what the queries
+// answer, drives key events through the installed hook procedure and reads
+// back the ordered log of the calls the program made.
+class FakePlatform : public Platform
+{
+public:
+    FakePlatform();
+    ~FakePlatform() override;
+
+    HookHandle installKeyboardHook(HookProc proc) override;
+    qintptr callNextHook(HookHandle hook, int code, quintptr message,
+                         qintptr record) override;
+    quint32 tickCount() override;
+    quint32 currentThreadId() override;
+    WindowId foregroundWindow() override;
+    quint32 windowThreadId(WindowId window) override;
+    bool attachThreadInput(quint32 from, quint32 to, bool attach) override;
+    bool caretPosition(QPoint *position) override;
+    WindowId focusWindow() override;
+    bool windowRect(WindowId window, QRect *rect) override;
+    bool setForegroundWindow(WindowId window) override;
+    void injectKey(quint32 vk, quint32 flags) override;
+    QString sessionProblem() const override;
+
+    // Sends one key event through the installed hook procedure, as the
+    // system would, and returns the procedure's result. Returns -1 when no
+    // hook is installed.
+    qintptr sendKey(quintptr message, quint32 vk, int code = Keys::HookAction);
+
+    // What the queries answer; every test may change them at will.
+    quint32 tick = 0;
+    quint32 threadId = 1;
+    WindowId foreground = 0;
+    quint32 foregroundThread = 0;  // what windowThreadId answers for any window
+    bool attachSucceeds = true;
+    bool caretSucceeds = true;
+    QPoint caret;
+    WindowId focus = 0;
+    QRect rect;
+    QString problem;
+
+    // The installed hook procedure, if any.
+    HookProc hookProc = nullptr;
+    // Every call the program made, in order, e.g. "setForegroundWindow 42",
+    // "injectKey 17 0", "attachThreadInput 1 7 1", "callNextHook 0 256".
+    QStringList log;
+    // Injected keys only, as "vk flags" pairs, e.g. "17 0".
+    QStringList injected;
+};
+
+#endif  // FAKEPLATFORM_H

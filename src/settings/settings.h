@@ -1,0 +1,90 @@
+#ifndef SETTINGS_H
+#define SETTINGS_H
+
+#include <QColor>
+#include <QFont>
+#include <QSize>
+#include <QStringList>
+
+// The one record of every setting of the program and of the persisted
+// clipboard history. Filled once at start-up from quillet.ini and the clip
+// list file beside the executable, written back after every capture.
+class Settings
+{
+public:
+    QSize size;
+    bool darkmode;
+    bool ignoreCase;
+    bool word;
+    qint32 tabcolm;
+    qint32 histmax;
+    bool tooltip;
+    bool tabcr;
+    bool zenspc;
+    bool linewrap;
+
+    QColor backcolor;
+    QColor forecolor;
+    QColor hlbackcolor;
+    QColor hlforecolor;
+    QColor cursorcolor;
+    QColor findcolor;
+    QColor reteralcolor;
+    QColor reservecolor;
+    QColor valuecolor;
+    QColor ctrlcolor;
+    QColor funccolor;
+    QColor classcolor;
+    QColor fnamecolor;
+    QColor commentcolor;
+    QColor header_backcolor;
+    QColor lnumbackcolor;
+    QColor lnumforecolor;
+
+    QColor paletteWindow;
+    QColor paletteWindowText;
+    QColor paletteBase;
+    QColor paletteAlternateBase;
+    QColor paletteToolTipBase;
+    QColor paletteToolTipText;
+    QColor paletteText;
+    QColor paletteButton;
+    QColor paletteButtonText;
+    QColor paletteBrightText;
+    QColor paletteLink;
+    QColor paletteHighlight;
+    QColor paletteHighlightedText;
+
+    QFont textFont;
+    QFont inpFont;
+
+    // Newest first.
+    QStringList history;
+
+    // The one record of the process.
+    static Settings *instance();
+
+    // Reads quillet.ini, then the clip list file, into the record.
+    void load();
+    // Writes the record to quillet.ini and the history to the clip list file.
+    void save();
+    // Rewrites a text file as UTF-8 with a byte order mark and CR LF line ends.
+    static void WriteUtf8Bom(const QString &path);
+
+    // One colour setting: its key in quillet.ini, its member and its default.
+    struct ColorKey {
+        const char *key;
+        QColor Settings::*member;
+        const char *defaultName;  // "#rrggbb" or a colour name
+    };
+    // The 30 colour settings in the order the file is read and written.
+    static const ColorKey colorKeys[30];
+
+    // The values the record holds before anything is loaded.
+    Settings();
+
+private:
+    void loadHistory(const QString &prefix);
+};
+
+#endif  // SETTINGS_H
