@@ -1,0 +1,79 @@
+# A virtual X11 desktop for the end-to-end tests: Xvfb on a free display,
+# a tray host, and optionally a window manager.
+#   source tests/e2e/lib/desktop.sh
+#   start_desktop [--wm]     # exports DISPLAY; stop_desktop runs on exit
+# Needs QUILLET_BUILD (the build tree with tests/e2e/tools).
+# shellcheck shell=bash
+
+DESKTOP_PIDS=()
+
+stop_desktop() {
+    local pid
+    for pid in "${DESKTOP_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${DESKTOP_PIDS[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    DESKTOP_PIDS=()
+}
+
+start_desktop() {
+    local wm=0
+    [[ "${1:-}" == --wm ]] && wm=1
+    local tools="$QUILLET_BUILD/tests/e2e/tools"
+    local fifo
+    fifo=$(mktemp -u /tmp/quillet-xvfb.XXXXXX)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    local number
+    read -r -t 10 number <"$fifo"
+    rm -f "$fifo"
+    if [[ -z "$number" ]]; then
+        echo "desktop: Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=":$number"
+    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+    export XDG_SESSION_TYPE=x11
+    trap 'stop_desktop; cleanup_app_dirs' EXIT
+    if [[ $wm -eq 1 ]]; then
+        openbox >/dev/null 2>&1 &
+        DESKTOP_PIDS+=($!)
+        "$tools/xwaitselection" WM_S0 5000 || { echo "desktop: no window manager" >&2; return 1; }
+    fi
+    trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    "$tools/xwaitselection" _NET_SYSTEM_TRAY_S0 5000 || { echo "desktop: no tray host" >&2; return 1; }
+}
+
+# Copies the built program into a fresh directory (it keeps its files beside
+# its executable) and prints that directory.
+APP_DIRS_FILE=$(mktemp /tmp/quillet-appdirs.XXXXXX)
+fresh_app_dir() {
+    local dir
+    dir=$(mktemp -d /tmp/quillet-app.XXXXXX)
+    cp "$QUILLET_BUILD/src/quillet" "$dir/"
+    echo "$dir" >>"$APP_DIRS_FILE"
+    echo "$dir"
+}
+
+cleanup_app_dirs() {
+    [[ -n "${KEEP_APP_DIRS:-}" ]] && return 0
+    xargs -r rm -rf <"$APP_DIRS_FILE"
+    rm -f "$APP_DIRS_FILE"
+}
+trap 'stop_desktop; cleanup_app_dirs' EXIT
+
+# Polls a shell condition every 20 ms for up to $1 milliseconds.
+wait_for() {
+    local timeout=$1
+    shift
+    local waited=0
+    until eval "$@"; do
+        sleep 0.02
+        waited=$((waited + 20))
+        [[ $waited -ge $timeout ]] && return 1
+    done
+}
