@@ -103,8 +103,9 @@ void Settings::loadHistory(const QString &prefix)
     Q_UNUSED(prefix);
 }
 
-void Settings::save()
+void Settings::save(bool purgeOlderCopies)
 {
+    Q_UNUSED(purgeOlderCopies);
 }
 
 void Settings::WriteUtf8Bom(const QString &path)

@@ -67,7 +67,10 @@ public:
     // Reads quillet.ini, then the clip list file, into the record.
     void load();
     // Writes the record to quillet.ini and the history to the clip list file.
-    void save();
+    // With `purgeOlderCopies` no file beside the executable keeps anything
+    // but the new history afterwards (the backup included): used after the
+    // user deleted an entry.
+    void save(bool purgeOlderCopies = false);
     // Rewrites a text file as UTF-8 with a byte order mark and CR LF line ends.
     static void WriteUtf8Bom(const QString &path);
 

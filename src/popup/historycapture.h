@@ -1,0 +1,22 @@
+#ifndef HISTORYCAPTURE_H
+#define HISTORYCAPTURE_H
+
+#include <QStringList>
+
+class QClipboard;
+class QMimeData;
+
+// Takes the clipboard's text into the history: newest first, no duplicates,
+// at most `histmax` entries. Images, colours, blank text and data marked as
+// secret by a password manager are left out.
+class HistoryCapture
+{
+public:
+    // Returns true when the history took the clipboard's text.
+    static bool capture(QStringList &history, const QClipboard *clipboard, int histmax);
+    // True when the data carries a marker asking clipboard watchers to keep
+    // it out of any history.
+    static bool isSecret(const QMimeData *data);
+};
+
+#endif  // HISTORYCAPTURE_H
