@@ -22,7 +22,7 @@ qintptr X11Platform::callNextHook(HookHandle, int, quintptr, qintptr)
 
 quint32 X11Platform::tickCount()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const quint64 ms = quint64(now.tv_sec) * 1000u + quint64(now.tv_nsec) / 1000000u;
     return quint32(ms);
@@ -69,12 +69,13 @@ bool X11Platform::setForegroundWindow(WindowId)
 }
 
 void X11Platform::injectKey(quint32, quint32)
-{ }
+{
+}
 
 QString X11Platform::sessionProblem() const
 {
-    const bool wayland
-        = qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool wayland = qgetenv("XDG_SESSION_TYPE") == "wayland"
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (wayland)
         return QStringLiteral("quillet: this is a Wayland session, which quillet does not "
                               "support: the global hot key (Right Ctrl twice) and the paste "

@@ -5,36 +5,36 @@
 #include <QSettings>
 
 const Settings::ColorKey Settings::colorKeys[30] = {
-    { "color/backcolor", &Settings::backcolor, "#0a1b34" },
-    { "color/forecolor", &Settings::forecolor, "#ffffff" },
-    { "color/hlbackcolor", &Settings::hlbackcolor, "#4682b4" },
-    { "color/hlforecolor", &Settings::hlforecolor, "#ffffff" },
-    { "color/cursorcolor", &Settings::cursorcolor, "#445566" },
-    { "color/findcolor", &Settings::findcolor, "#ff0000" },
-    { "color/reteralcolor", &Settings::reteralcolor, "#ffff7f" },
-    { "color/reservecolor", &Settings::reservecolor, "#00ffff" },
-    { "color/valuecolor", &Settings::valuecolor, "#ffaa00" },
-    { "color/funccolor", &Settings::funccolor, "#ffffff" },
-    { "color/classcolor", &Settings::classcolor, "#7efff5" },
-    { "color/ctrlcolor", &Settings::ctrlcolor, "#7777bb" },
-    { "color/lnumforecolor", &Settings::lnumforecolor, "#aaff7f" },
-    { "color/lnumbackcolor", &Settings::lnumbackcolor, "#535353" },
-    { "color/fnamecolor", &Settings::fnamecolor, "yellow" },
-    { "color/commentcolor", &Settings::commentcolor, "#aaff7f" },
-    { "color/header_backcolor", &Settings::header_backcolor, "#d2d2d2" },
-    { "palette/Window", &Settings::paletteWindow, "#353535" },
-    { "palette/WindowText", &Settings::paletteWindowText, "#ffffff" },
-    { "palette/Base", &Settings::paletteBase, "#191919" },
-    { "palette/AlternateBase", &Settings::paletteAlternateBase, "#353535" },
-    { "palette/ToolTipBase", &Settings::paletteToolTipBase, "#ffffff" },
-    { "palette/ToolTipText", &Settings::paletteToolTipText, "#ffffff" },
-    { "palette/Text", &Settings::paletteText, "#ffffff" },
-    { "palette/Button", &Settings::paletteButton, "#353535" },
-    { "palette/ButtonText", &Settings::paletteButtonText, "#ffffff" },
-    { "palette/BrightText", &Settings::paletteBrightText, "#ff0000" },
-    { "palette/Link", &Settings::paletteLink, "#2a82da" },
-    { "palette/Highlight", &Settings::paletteHighlight, "#2a82da" },
-    { "palette/HighlightedText", &Settings::paletteHighlightedText, "#000000" },
+    {"color/backcolor", &Settings::backcolor, "#0a1b34"},
+    {"color/forecolor", &Settings::forecolor, "#ffffff"},
+    {"color/hlbackcolor", &Settings::hlbackcolor, "#4682b4"},
+    {"color/hlforecolor", &Settings::hlforecolor, "#ffffff"},
+    {"color/cursorcolor", &Settings::cursorcolor, "#445566"},
+    {"color/findcolor", &Settings::findcolor, "#ff0000"},
+    {"color/reteralcolor", &Settings::reteralcolor, "#ffff7f"},
+    {"color/reservecolor", &Settings::reservecolor, "#00ffff"},
+    {"color/valuecolor", &Settings::valuecolor, "#ffaa00"},
+    {"color/funccolor", &Settings::funccolor, "#ffffff"},
+    {"color/classcolor", &Settings::classcolor, "#7efff5"},
+    {"color/ctrlcolor", &Settings::ctrlcolor, "#7777bb"},
+    {"color/lnumforecolor", &Settings::lnumforecolor, "#aaff7f"},
+    {"color/lnumbackcolor", &Settings::lnumbackcolor, "#535353"},
+    {"color/fnamecolor", &Settings::fnamecolor, "yellow"},
+    {"color/commentcolor", &Settings::commentcolor, "#aaff7f"},
+    {"color/header_backcolor", &Settings::header_backcolor, "#d2d2d2"},
+    {"palette/Window", &Settings::paletteWindow, "#353535"},
+    {"palette/WindowText", &Settings::paletteWindowText, "#ffffff"},
+    {"palette/Base", &Settings::paletteBase, "#191919"},
+    {"palette/AlternateBase", &Settings::paletteAlternateBase, "#353535"},
+    {"palette/ToolTipBase", &Settings::paletteToolTipBase, "#ffffff"},
+    {"palette/ToolTipText", &Settings::paletteToolTipText, "#ffffff"},
+    {"palette/Text", &Settings::paletteText, "#ffffff"},
+    {"palette/Button", &Settings::paletteButton, "#353535"},
+    {"palette/ButtonText", &Settings::paletteButtonText, "#ffffff"},
+    {"palette/BrightText", &Settings::paletteBrightText, "#ff0000"},
+    {"palette/Link", &Settings::paletteLink, "#2a82da"},
+    {"palette/Highlight", &Settings::paletteHighlight, "#2a82da"},
+    {"palette/HighlightedText", &Settings::paletteHighlightedText, "#000000"},
 };
 
 Settings::Settings()
@@ -48,7 +48,8 @@ Settings::Settings()
     , tabcr(false)
     , zenspc(false)
     , linewrap(false)
-{ }
+{
+}
 
 Settings *Settings::instance()
 {
