@@ -36,8 +36,13 @@ bool KeywordList::read(const QString &path)
     const QRegExp commentKey(commentWord + QStringLiteral("[ ]*="), Qt::CaseSensitive, QRegExp::RegExp);
     bool markerSeen = false;
     QString line;
+    bool firstLine = true;
     // readLine ends a line at LF and drops a CR right before it.
     while (stream.readLineInto(&line)) {
+        // The stream leaves a UTF-16 or UTF-32 byte order mark in the text.
+        if (firstLine && line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        firstLine = false;
         if (line.contains(markerWord)) {
             markerSeen = true;
             wordLimit = keywordLines.size();
