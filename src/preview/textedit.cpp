@@ -28,6 +28,8 @@ TextEdit::TextEdit(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     setCursor(Qt::ArrowCursor);
+    // The text area is the viewport, which the base class gives an I-beam.
+    viewport()->setCursor(Qt::ArrowCursor);
     highlighter = new Highlighter(document());
     highlighter->loadKeywordList(QString());
 }

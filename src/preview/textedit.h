@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QPointF>
+#include <QTextBlock>
 #include <QVector>
 
 class Highlighter;
@@ -31,6 +32,8 @@ public:
     // at the first mark below the viewport; the end-of-text mark comes last
     // and is always there.
     QVector<Mark> marks(const QFont &baseFont) const;
+    // The first block in the view, where the scan for marks starts.
+    QTextBlock topBlock() const { return firstVisibleBlock(); }
 
     Highlighter *highlighter = nullptr;
 
