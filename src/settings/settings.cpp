@@ -166,8 +166,11 @@ void Settings::save(bool purgeOlderCopies)
             SaveFailure::report(iniPath, error);
         } else {
             // QSettings replaces the file in one step, keeping its permissions.
+            // Its status keeps the first problem it met: the byte order mark
+            // of the file it read counts as one, so only an access error
+            // says for sure that the file was not written.
             ini.sync();
-            iniWritten = ini.status() == QSettings::NoError;
+            iniWritten = ini.status() != QSettings::AccessError;
             if (!iniWritten)
                 SaveFailure::report(iniPath, QStringLiteral("the file cannot be written"));
         }
