@@ -58,7 +58,7 @@ bool ClipListFile::saveRotating(const QByteArray &content, QString *failedPath, 
     const QString backup = backupPath();
     const QString temporary = SafeFileWriter::temporaryPath(main);
     if (!SafeFileWriter::writeTemporary(main, content, SafeFileWriter::privatePermissions(), error)) {
-        *failedPath = temporary;
+        *failedPath = main;
         return false;
     }
     // Only a main file that can be read becomes the backup: when it is
