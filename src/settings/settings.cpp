@@ -8,7 +8,6 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <QTextCodec>
 #include <QTextStream>
@@ -119,7 +118,6 @@ bool isReadableOrAbsent(const QString &path)
         return true;
     return file.open(QIODevice::ReadOnly);
 }
-
 }  // namespace
 
 void Settings::save(bool purgeOlderCopies)
