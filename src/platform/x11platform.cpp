@@ -1,5 +1,6 @@
 #include "x11platform.h"
 
+#include "x11focuskeeper.h"
 #include "x11keyinjector.h"
 #include "x11keymap.h"
 #include "x11keywatcher.h"
@@ -104,6 +105,7 @@ X11Platform::X11Platform() = default;
 
 X11Platform::~X11Platform()
 {
+    delete focusKeeper;
     delete injector;
     delete watcher;
     delete eventNotifier;
@@ -133,6 +135,8 @@ Display *X11Platform::display()
     if (QCoreApplication::instance()) {
         eventNotifier = new QSocketNotifier(ConnectionNumber(connection), QSocketNotifier::Read);
         QObject::connect(eventNotifier, &QSocketNotifier::activated, eventNotifier, [this] { readEvents(); });
+        focusKeeper = new X11FocusKeeper(this);
+        QCoreApplication::instance()->installEventFilter(focusKeeper);
     }
     XFlush(connection);
     return connection;

@@ -4,6 +4,7 @@
 #include "platform.h"
 
 class QSocketNotifier;
+class X11FocusKeeper;
 class X11KeyInjector;
 class X11KeyWatcher;
 struct _XDisplay;
@@ -37,6 +38,11 @@ public:
     void injectKey(quint32 vk, quint32 flags) override;
     QString sessionProblem() const override;
 
+    // EWMH: whether a window manager runs that keeps _NET_ACTIVE_WINDOW.
+    bool windowManagerActivates();
+    // Whether `window` is a top-level window of this process.
+    bool isOwnWindow(WindowId window) const;
+
 private:
     // The connection for queries and injection, opened on first use; null
     // when there is no X display.
@@ -45,12 +51,9 @@ private:
     void deliverKey(int keycode, bool press, unsigned int state, quint32 time);
     unsigned long keysymOf(int keycode);
 
-    // EWMH: whether a window manager runs that keeps _NET_ACTIVE_WINDOW.
-    bool windowManagerActivates();
     WindowId activeWindow();
     WindowId inputFocusClient();
     WindowId clientWindow(WindowId window);
-    bool isOwnWindow(WindowId window) const;
 
     _XDisplay *connection = nullptr;
     bool opened = false;
@@ -58,6 +61,7 @@ private:
     QSocketNotifier *eventNotifier = nullptr;
     X11KeyWatcher *watcher = nullptr;
     X11KeyInjector *injector = nullptr;
+    X11FocusKeeper *focusKeeper = nullptr;
     HookProc hookProc = nullptr;
 };
 
