@@ -169,7 +169,9 @@ run_desktop() {
     # A keyboard layout without any `v`: the paste borrows a spare key.
     clear_target
     setxkbmap ru
+    "$tools/xkey" has:v 2>/dev/null && fail "the Russian layout has a v key"
     paste_filtered "" "delta four"
+    wait_for 5000 '! "$tools/xkey" has:v 2>/dev/null' || fail "the key borrowed for v was not given back"
     setxkbmap us
 
     # A restart keeps the history.

@@ -5,6 +5,7 @@
 //   NAME        press and release the key of keysym NAME (Control_R, a, Return)
 //   NAME:down   press only;  NAME:up  release only
 //   sleep:MS    pause MS milliseconds (part of the key sequence, e.g. a slow tap)
+//   has:NAME    send nothing; fail unless the layout has a key for NAME
 // Every event is synced with the server before the next step. Exit 1 when a
 // keysym is unknown or has no key in the current layout.
 #include <X11/Xlib.h>
@@ -23,6 +24,7 @@ void pause(long ms)
     nanosleep(&time, nullptr);
 }
 
+// `press`: 1 press, 0 release, 2 both, -1 only look the key up.
 bool send(Display *display, const std::string &name, int press)
 {
     const KeySym keysym = XStringToKeysym(name.c_str());
@@ -35,6 +37,8 @@ bool send(Display *display, const std::string &name, int press)
         std::fprintf(stderr, "xkey: no key for %s in this layout\n", name.c_str());
         return false;
     }
+    if (press < 0)
+        return true;
     if (press != 0)
         XTestFakeKeyEvent(display, keycode, True, CurrentTime);
     if (press != 1)
@@ -67,6 +71,8 @@ int main(int argc, char **argv)
         bool ok = true;
         if (head == "sleep")
             pause(std::atol(tail.c_str()));
+        else if (head == "has")
+            ok = send(display, tail, -1);
         else if (tail == "down")
             ok = send(display, head, 1);
         else if (tail == "up")
