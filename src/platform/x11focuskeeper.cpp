@@ -2,8 +2,8 @@
 
 #include "x11platform.h"
 
+#include <QApplication>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -34,9 +34,10 @@ bool X11FocusKeeper::eventFilter(QObject *watched, QEvent *event)
             const quintptr focus = platform->focusWindow();
             if (focus && !platform->isOwnWindow(focus))
                 returnTo = focus;
-        } else if (returnTo && !platform->windowManagerActivates()) {
+        } else if (!platform->windowManagerActivates()) {
             // After the hide has been handled, so that a paste that sets the
             // focus itself comes first.
+            hidden = static_cast<QWidget *>(watched);
             QTimer::singleShot(0, this, &X11FocusKeeper::returnFocus);
         }
     }
@@ -56,6 +57,20 @@ void X11FocusKeeper::returnFocus()
                 return;
         }
     }
-    if (platform->windowThreadId(returnTo))
+    // A window of ours still up keeps the focus with us: the one the hidden
+    // window was opened from, else any other.
+    QWidget *parent = hidden && hidden->parentWidget() ? hidden->parentWidget()->window() : nullptr;
+    if (parent && parent->isVisible() && takesFocus(parent)) {
+        parent->activateWindow();
+        return;
+    }
+    const auto topLevels = QApplication::topLevelWidgets();
+    for (QWidget *own : topLevels) {
+        if (own != hidden && own->isVisible() && takesFocus(own)) {
+            own->activateWindow();
+            return;
+        }
+    }
+    if (returnTo && platform->windowThreadId(returnTo))
         platform->setForegroundWindow(returnTo);
 }
