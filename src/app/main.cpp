@@ -48,8 +48,7 @@ int main(int argc, char *argv[])
 
     Settings *settings = Settings::instance();
     settings->load();
-    if (settings->darkmode)
-        DarkLook::apply(*settings, AppDir::path());
+    DarkLook::install(*settings, AppDir::path());
 
     auto *window = new MainWindow(nullptr);
     InputDialog *popup = window->popup();
