@@ -76,4 +76,5 @@ wait_for() {
         waited=$((waited + 20))
         [[ $waited -ge $timeout ]] && return 1
     done
+    return 0
 }
