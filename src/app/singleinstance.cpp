@@ -98,6 +98,7 @@ SingleInstance::Result SingleInstance::askRunning(bool *found)
     }
     *found = true;
     socket.write(showRequest);
+    socket.waitForBytesWritten(timeout);
     QElapsedTimer clock;
     clock.start();
     QByteArray answer;
