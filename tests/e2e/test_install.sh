@@ -82,13 +82,16 @@ for f in "$prefix/quillet" "$prefix/uninstall" "$HOME/.local/bin/quillet" "$menu
 done
 grep -q "other" "$manifest" && fail "the manifest lists files of the user's own"
 
-# --- Started through its link on a desktop with a tray, it runs from its own
-# directory: a start by the real path is the same program, and a capture
-# writes the history there (and nowhere else).
+# --- Started through its link on a desktop with a tray, it docks its icon and
+# runs from its own directory: a start by the real path is the same program,
+# and a capture writes the history there (and nowhere else).
 start_desktop
 "$HOME/.local/bin/quillet" 2>"$root/err.txt" &
 pid=$!
 wait_for 5000 "listening $pid" || fail "the installed program did not start"
+# (Its one visible window until the popup is asked for is the tray icon.)
+wait_for 5000 "xdotool search --onlyvisible --pid $pid >/dev/null 2>&1" ||
+    fail "the installed program docked no tray icon"
 [[ "$(readlink "/proc/$pid/exe")" == "$(realpath "$prefix/quillet")" ]] || fail "wrong program started"
 set +e
 timeout 20 "$prefix/quillet" 2>"$root/err2.txt"

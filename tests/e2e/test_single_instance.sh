@@ -15,7 +15,18 @@ fail() {
 
 # The process listens on its local socket once it has claimed its directory.
 listening() { ss -xlp 2>/dev/null | grep -q "pid=$1,"; }
-visible_windows() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | sort || true; }
+# The popup's title is "Input Dialog"; the program's other visible windows
+# are its tray icons (the main window is never shown). With no pid, all
+# quillet windows of the display.
+windows_of() {
+    if [[ -n "${1:-}" ]]; then
+        xdotool search --onlyvisible --pid "$1" 2>/dev/null || true
+    else
+        xdotool search --onlyvisible --classname '^quillet$' 2>/dev/null || true
+    fi
+}
+popup_window() { xdotool search --all --onlyvisible --pid "$1" --name '^Input Dialog$' 2>/dev/null; }
+tray_icons() { comm -23 <(windows_of "${1:-}" | sort) <(xdotool search --onlyvisible --name '^Input Dialog$' 2>/dev/null | sort); }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 app=$(fresh_app_dir)
@@ -29,7 +40,8 @@ for mode in "" --wm; do
     "$app/quillet" 2>"$app/err1.txt" &
     first=$!
     wait_for 5000 "listening $first" || fail "the first start never took its directory ($mode)"
-    before=$(visible_windows "$first")
+    wait_for 5000 '[[ -n "$(tray_icons $first)" ]]' || fail "the first start docked no tray icon ($mode)"
+    ! popup_window "$first" >/dev/null || fail "the popup was shown before anyone asked ($mode)"
 
     # The second start answers quickly with 0 and leaves the first running.
     t0=$(now_ms)
@@ -43,12 +55,14 @@ for mode in "" --wm; do
     grep -q "another instance is running" "$app/err2.txt" || fail "the second start said nothing ($mode)"
     kill -0 "$first" 2>/dev/null || fail "the first process ended ($mode)"
 
-    # ... and the first one's popup is on the screen now.
-    wait_for 3000 '[[ -n "$(comm -13 <(echo "$before") <(visible_windows "$first"))" ]]' ||
-        fail "the running program did not show its popup ($mode)"
-    popup=$(comm -13 <(echo "$before") <(visible_windows "$first") | head -1)
+    # ... the first one's popup is on the screen now, and there is still
+    # just one tray icon.
+    wait_for 3000 "popup_window $first >/dev/null" || fail "the running program did not show its popup ($mode)"
+    popup=$(popup_window "$first" | head -1)
     xwininfo -id "$popup" | grep -q "IsViewable" || fail "the popup is not viewable ($mode)"
-    echo "second start: exit 0 after $took ms, popup $popup \"$(xdotool getwindowname "$popup")\" shown ($mode)"
+    icons=$(tray_icons | wc -l)
+    [[ $icons -eq 1 ]] || fail "$icons tray icons after the second start ($mode)"
+    echo "second start: exit 0 after $took ms, popup $popup shown ($mode)"
 
     # Started through a link, it is still the same program (the directory
     # is the executable's real one).
