@@ -7,23 +7,24 @@
 
 QPalette DarkLook::palette(const QPalette &base, const Settings &settings)
 {
-    const struct {
+    const struct
+    {
         QPalette::ColorRole role;
         QColor Settings::*color;
     } roles[] = {
-        {QPalette::Window, &Settings::paletteWindow},
-        {QPalette::WindowText, &Settings::paletteWindowText},
-        {QPalette::Base, &Settings::paletteBase},
-        {QPalette::AlternateBase, &Settings::paletteAlternateBase},
-        {QPalette::ToolTipBase, &Settings::paletteToolTipBase},
-        {QPalette::ToolTipText, &Settings::paletteToolTipText},
-        {QPalette::Text, &Settings::paletteText},
-        {QPalette::Button, &Settings::paletteButton},
-        {QPalette::ButtonText, &Settings::paletteButtonText},
-        {QPalette::BrightText, &Settings::paletteBrightText},
-        {QPalette::Link, &Settings::paletteLink},
-        {QPalette::Highlight, &Settings::paletteHighlight},
-        {QPalette::HighlightedText, &Settings::paletteHighlightedText},
+        { QPalette::Window, &Settings::paletteWindow },
+        { QPalette::WindowText, &Settings::paletteWindowText },
+        { QPalette::Base, &Settings::paletteBase },
+        { QPalette::AlternateBase, &Settings::paletteAlternateBase },
+        { QPalette::ToolTipBase, &Settings::paletteToolTipBase },
+        { QPalette::ToolTipText, &Settings::paletteToolTipText },
+        { QPalette::Text, &Settings::paletteText },
+        { QPalette::Button, &Settings::paletteButton },
+        { QPalette::ButtonText, &Settings::paletteButtonText },
+        { QPalette::BrightText, &Settings::paletteBrightText },
+        { QPalette::Link, &Settings::paletteLink },
+        { QPalette::Highlight, &Settings::paletteHighlight },
+        { QPalette::HighlightedText, &Settings::paletteHighlightedText },
     };
     QPalette result = base;
     for (const auto &entry : roles)
@@ -43,8 +44,10 @@ QString DarkLook::styleSheet(const QByteArray &bytes, const QString &appDir)
     return sheet;
 }
 
-void DarkLook::apply(const Settings &settings, const QString &appDir)
+void DarkLook::install(const Settings &settings, const QString &appDir)
 {
+    if (!settings.darkmode)
+        return;
     QApplication::setPalette(palette(QPalette(), settings));
     QFile file(appDir + QLatin1Char('/') + QStringLiteral("quillet.qss"));
     if (!file.exists())

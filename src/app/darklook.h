@@ -16,8 +16,10 @@ public:
     // The style sheet from the raw bytes of quillet.qss: Latin-1 up to the
     // first zero byte, with every "url(" pointing into `appDir`.
     static QString styleSheet(const QByteArray &bytes, const QString &appDir);
-    // Installs both for the whole application; `appDir` holds quillet.qss.
-    static void apply(const Settings &settings, const QString &appDir);
+    // Installs both for the whole application when darkmode is on; with
+    // darkmode off neither the palette nor the style sheet is touched.
+    // `appDir` holds quillet.qss.
+    static void install(const Settings &settings, const QString &appDir);
 };
 
 #endif  // DARKLOOK_H

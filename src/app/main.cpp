@@ -25,8 +25,7 @@ int main(int argc, char *argv[])
 
     Settings *settings = Settings::instance();
     settings->load();
-    if (settings->darkmode)
-        DarkLook::apply(*settings, AppDir::path());
+    DarkLook::install(*settings, AppDir::path());
 
     auto *window = new MainWindow(nullptr);
 
@@ -34,9 +33,9 @@ int main(int argc, char *argv[])
     HideFromTaskbar *hidden = nullptr;
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         std::fprintf(stderr,
-                     "quillet: no notification area (system tray) found; quillet lives in "
-                     "the tray and cannot run without one. Start a panel with a "
-                     "notification area and try again.\n");
+            "quillet: no notification area (system tray) found; quillet lives in "
+            "the tray and cannot run without one. Start a panel with a "
+            "notification area and try again.\n");
     } else {
         QGuiApplication::setQuitOnLastWindowClosed(false);
         hidden = new HideFromTaskbar(window, Qt::Dialog);

@@ -15,8 +15,7 @@ public:
     ~FakePlatform() override;
 
     HookHandle installKeyboardHook(HookProc proc) override;
-    qintptr callNextHook(HookHandle hook, int code, quintptr message,
-                         qintptr record) override;
+    qintptr callNextHook(HookHandle hook, int code, quintptr message, qintptr record) override;
     quint32 tickCount() override;
     quint32 currentThreadId() override;
     WindowId foregroundWindow() override;

@@ -17,16 +17,16 @@
 
 namespace Keys {
 // Hook codes and messages, with their Win32 values.
-constexpr int HookAction = 0;            // HC_ACTION
-constexpr quintptr KeyDownMessage = 0x0100;   // WM_KEYDOWN
-constexpr quintptr KeyUpMessage = 0x0101;     // WM_KEYUP
-constexpr quintptr SysKeyDownMessage = 0x0104; // WM_SYSKEYDOWN
-constexpr quintptr SysKeyUpMessage = 0x0105;   // WM_SYSKEYUP
+constexpr int HookAction = 0;  // HC_ACTION
+constexpr quintptr KeyDownMessage = 0x0100;  // WM_KEYDOWN
+constexpr quintptr KeyUpMessage = 0x0101;  // WM_KEYUP
+constexpr quintptr SysKeyDownMessage = 0x0104;  // WM_SYSKEYDOWN
+constexpr quintptr SysKeyUpMessage = 0x0105;  // WM_SYSKEYUP
 
 // Virtual-key codes, with their Win32 values.
 constexpr quint32 VkControl = 0x11;  // VK_CONTROL
-constexpr quint32 VkMenu = 0x12;     // VK_MENU (Alt)
-constexpr quint32 VkV = 0x56;        // the letter V
+constexpr quint32 VkMenu = 0x12;  // VK_MENU (Alt)
+constexpr quint32 VkV = 0x56;  // the letter V
 constexpr quint32 VkLControl = 162;  // VK_LCONTROL
 constexpr quint32 VkRControl = 163;  // VK_RCONTROL
 
@@ -37,7 +37,8 @@ constexpr quint32 KeyEventKeyUp = 0x0002;  // KEYEVENTF_KEYUP
 // The key record handed to a keyboard hook procedure. Laid out like the
 // system's low-level keyboard record, so that on Windows the record the
 // system passes can be read through it directly.
-struct KeyboardRecord {
+struct KeyboardRecord
+{
     quint32 vkCode = 0;
     quint32 scanCode = 0;
     quint32 flags = 0;
@@ -68,8 +69,7 @@ public:
     // event of the desktop. Returns 0 when no hook could be installed.
     virtual HookHandle installKeyboardHook(HookProc proc) = 0;
     // Passes an event on to the next hook; every hook procedure returns this.
-    virtual qintptr callNextHook(HookHandle hook, int code, quintptr message,
-                                 qintptr record) = 0;
+    virtual qintptr callNextHook(HookHandle hook, int code, quintptr message, qintptr record) = 0;
 
     // Milliseconds since some fixed point, wrapping at 2^32.
     virtual quint32 tickCount() = 0;
