@@ -18,8 +18,46 @@ bool HistoryCapture::capture(QStringList &history, const QClipboard *clipboard, 
     return true;
 }
 
+namespace {
+// How Qt on Windows names a clipboard format it has no MIME type for.
+QString windowsFormat(const char *name)
+{
+    return QStringLiteral("application/x-qt-windows-mime;value=\"%1\"").arg(QLatin1String(name));
+}
+
+// The format `name` of Windows, under its Qt name or its own.
+QString presentWindowsFormat(const QStringList &formats, const char *name)
+{
+    const QString wrapped = windowsFormat(name);
+    if (formats.contains(wrapped))
+        return wrapped;
+    if (formats.contains(QLatin1String(name)))
+        return QLatin1String(name);
+    return QString();
+}
+
+// A DWORD of 0, as Windows stores it.
+bool holdsZero(const QByteArray &value)
+{
+    return value.size() >= 4 && value.startsWith(QByteArray(4, '\0'));
+}
+}  // namespace
+
 bool HistoryCapture::isSecret(const QMimeData *data)
 {
-    Q_UNUSED(data);
-    return false;
+    const QStringList formats = data->formats();
+    // Present at all: the content does not matter (one password manager
+    // writes "1", another four zero bytes).
+    for (const char *name : { "ExcludeClipboardContentFromMonitorProcessing", "Clipboard Viewer Ignore" }) {
+        if (!presentWindowsFormat(formats, name).isEmpty())
+            return true;
+    }
+    // Present and holding a 32-bit zero: "do not keep this in any history".
+    for (const char *name : { "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard" }) {
+        const QString format = presentWindowsFormat(formats, name);
+        if (!format.isEmpty() && holdsZero(data->data(format)))
+            return true;
+    }
+    const QString kdeHint = QStringLiteral("x-kde-passwordManagerHint");
+    return formats.contains(kdeHint) && !data->data(kdeHint).isEmpty();
 }

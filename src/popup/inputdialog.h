@@ -1,9 +1,26 @@
 #ifndef INPUTDIALOG_H
 #define INPUTDIALOG_H
 
-#include <QDialog>
+#include "platform/platform.h"
 
-// The popup chooser.
+#include <QDialog>
+#include <QModelIndex>
+#include <QPointF>
+#include <QStringList>
+#include <QSystemTrayIcon>
+
+namespace Ui {
+class inputDialog;
+}
+class InputTableModel;
+class QAction;
+class QClipboard;
+class QMenu;
+
+// The popup chooser: a frameless dialog that lists the clipboard history,
+// narrows it by the text typed into its filter line, previews the selected
+// entry and pastes the chosen one into the window the user was typing in.
+// It also owns the tray icon with its menu.
 class InputDialog : public QDialog
 {
     Q_OBJECT
@@ -11,6 +28,90 @@ class InputDialog : public QDialog
 public:
     explicit InputDialog(QWidget *parent = nullptr);
     ~InputDialog() override;
+
+    // Writes "shown/total" into the count label.
+    void updateCount();
+    // The end of every show: empty filter, row 0 current, focus on the filter.
+    void resetView();
+
+    // Narrows the list to the entries holding the text before the caret.
+    void applyFilter(const QString &text);
+    // Lists every entry; returns how many there are.
+    int showAll();
+    // Deletes the current entry from the history for good (Shift+Delete).
+    void dropCurrentRow();
+
+    // Records the window with the keyboard focus in the foreground
+    // application as the paste target.
+    void captureTarget();
+    // Hides the popup, puts the entry of `index` on the clipboard and pastes
+    // it into the recorded target.
+    void pasteEntry(const QModelIndex &index);
+
+    // Stores the popup's state and the history into the settings and writes
+    // them; `purgeOlderCopies` leaves no older copy of the history on disk.
+    void saveSettings(bool purgeOlderCopies = false);
+
+    void initTrayActions();
+    void initTrayIcon();
+    void initIcon();
+
+    const QStringList &history() const { return ClipHistory; }
+    Platform::WindowId target() const { return targetWindow; }
+    QPoint caretPoint() const { return caretAt; }
+    InputTableModel *tableModel() const { return model; }
+    QSystemTrayIcon *tray() const { return trayIcon; }
+    QMenu *trayContextMenu() const { return trayMenu; }
+    QMenu *aboutMenu() const { return versionMenu; }
+
+protected:
+    bool eventFilter(QObject *obj, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+public slots:
+    void onIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void onQuit();
+    void showMessage(const QString &message);
+    void onMessageClicked();
+    void dataChanged();
+    void onCurrentChanged(const QModelIndex &current, const QModelIndex &previous);
+    void on_tableView_doubleClicked(const QModelIndex &index);
+    void on_chkWord_clicked();
+    void on_chkCase_clicked();
+    void on_lineEdit_textChanged(const QString &arg1);
+    void on_btnClose_clicked();
+    void on_chkLineWrap_clicked(bool checked);
+    void on_btnZoomIn_clicked();
+    void on_btnZoomOut_clicked();
+    void on_btnAbout_clicked();
+    void about();
+
+private:
+    void zoom(int step);
+    void takeForeground();
+    void keepOnScreen();
+
+    QSystemTrayIcon *trayIcon = nullptr;
+    QMenu *trayMenu = nullptr;
+    QAction *showAction = nullptr;
+    QAction *quitAction = nullptr;
+    InputTableModel *model = nullptr;
+    Ui::inputDialog *ui;
+    QMenu *versionMenu = nullptr;
+    QClipboard *clipboard = nullptr;
+    Platform::WindowId targetWindow = 0;
+    QStringList ClipHistory;
+    bool skipFilter = false;
+    QPointF pressPos;
+    bool dragging = false;
+    // Where the target's caret was at the last capture (kept, not used for
+    // placing the popup, which opens where the user left it).
+    QPoint caretAt;
 };
 
 #endif  // INPUTDIALOG_H

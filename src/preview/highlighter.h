@@ -13,7 +13,8 @@ class Highlighter : public QSyntaxHighlighter
     Q_OBJECT
 
 public:
-    struct HighlightingRule {
+    struct HighlightingRule
+    {
         QRegExp pattern;
         QTextCharFormat format;
     };

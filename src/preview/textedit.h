@@ -1,7 +1,11 @@
 #ifndef TEXTEDIT_H
 #define TEXTEDIT_H
 
+#include <QFont>
 #include <QPlainTextEdit>
+#include <QPointF>
+#include <QTextBlock>
+#include <QVector>
 
 class Highlighter;
 
@@ -14,6 +18,22 @@ class TextEdit : public QPlainTextEdit
 public:
     explicit TextEdit(QWidget *parent = nullptr);
     ~TextEdit() override;
+
+    // One mark drawn over the text: `glyph` in `font` with its baseline
+    // origin at `origin`, in viewport coordinates.
+    struct Mark
+    {
+        QString glyph;
+        QFont font;
+        QPointF origin;
+    };
+    // The marks of the current view, with `baseFont` as the font the marks
+    // are derived from (the viewport's font when painting). The scan stops
+    // at the first mark below the viewport; the end-of-text mark comes last
+    // and is always there.
+    QVector<Mark> marks(const QFont &baseFont) const;
+    // The first block in the view, where the scan for marks starts.
+    QTextBlock topBlock() const { return firstVisibleBlock(); }
 
     Highlighter *highlighter = nullptr;
 

@@ -1,40 +1,48 @@
 #include "settings.h"
 
 #include "appdir.h"
+#include "cliplistfile.h"
+#include "safefilewriter.h"
+#include "savefailure.h"
 
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QTextCodec>
+#include <QTextStream>
 
 const Settings::ColorKey Settings::colorKeys[30] = {
-    {"color/backcolor", &Settings::backcolor, "#0a1b34"},
-    {"color/forecolor", &Settings::forecolor, "#ffffff"},
-    {"color/hlbackcolor", &Settings::hlbackcolor, "#4682b4"},
-    {"color/hlforecolor", &Settings::hlforecolor, "#ffffff"},
-    {"color/cursorcolor", &Settings::cursorcolor, "#445566"},
-    {"color/findcolor", &Settings::findcolor, "#ff0000"},
-    {"color/reteralcolor", &Settings::reteralcolor, "#ffff7f"},
-    {"color/reservecolor", &Settings::reservecolor, "#00ffff"},
-    {"color/valuecolor", &Settings::valuecolor, "#ffaa00"},
-    {"color/funccolor", &Settings::funccolor, "#ffffff"},
-    {"color/classcolor", &Settings::classcolor, "#7efff5"},
-    {"color/ctrlcolor", &Settings::ctrlcolor, "#7777bb"},
-    {"color/lnumforecolor", &Settings::lnumforecolor, "#aaff7f"},
-    {"color/lnumbackcolor", &Settings::lnumbackcolor, "#535353"},
-    {"color/fnamecolor", &Settings::fnamecolor, "yellow"},
-    {"color/commentcolor", &Settings::commentcolor, "#aaff7f"},
-    {"color/header_backcolor", &Settings::header_backcolor, "#d2d2d2"},
-    {"palette/Window", &Settings::paletteWindow, "#353535"},
-    {"palette/WindowText", &Settings::paletteWindowText, "#ffffff"},
-    {"palette/Base", &Settings::paletteBase, "#191919"},
-    {"palette/AlternateBase", &Settings::paletteAlternateBase, "#353535"},
-    {"palette/ToolTipBase", &Settings::paletteToolTipBase, "#ffffff"},
-    {"palette/ToolTipText", &Settings::paletteToolTipText, "#ffffff"},
-    {"palette/Text", &Settings::paletteText, "#ffffff"},
-    {"palette/Button", &Settings::paletteButton, "#353535"},
-    {"palette/ButtonText", &Settings::paletteButtonText, "#ffffff"},
-    {"palette/BrightText", &Settings::paletteBrightText, "#ff0000"},
-    {"palette/Link", &Settings::paletteLink, "#2a82da"},
-    {"palette/Highlight", &Settings::paletteHighlight, "#2a82da"},
-    {"palette/HighlightedText", &Settings::paletteHighlightedText, "#000000"},
+    { "color/backcolor", &Settings::backcolor, "#0a1b34" },
+    { "color/forecolor", &Settings::forecolor, "#ffffff" },
+    { "color/hlbackcolor", &Settings::hlbackcolor, "#4682b4" },
+    { "color/hlforecolor", &Settings::hlforecolor, "#ffffff" },
+    { "color/cursorcolor", &Settings::cursorcolor, "#445566" },
+    { "color/findcolor", &Settings::findcolor, "#ff0000" },
+    { "color/reteralcolor", &Settings::reteralcolor, "#ffff7f" },
+    { "color/reservecolor", &Settings::reservecolor, "#00ffff" },
+    { "color/valuecolor", &Settings::valuecolor, "#ffaa00" },
+    { "color/funccolor", &Settings::funccolor, "#ffffff" },
+    { "color/classcolor", &Settings::classcolor, "#7efff5" },
+    { "color/ctrlcolor", &Settings::ctrlcolor, "#7777bb" },
+    { "color/lnumforecolor", &Settings::lnumforecolor, "#aaff7f" },
+    { "color/lnumbackcolor", &Settings::lnumbackcolor, "#535353" },
+    { "color/fnamecolor", &Settings::fnamecolor, "yellow" },
+    { "color/commentcolor", &Settings::commentcolor, "#aaff7f" },
+    { "color/header_backcolor", &Settings::header_backcolor, "#d2d2d2" },
+    { "palette/Window", &Settings::paletteWindow, "#353535" },
+    { "palette/WindowText", &Settings::paletteWindowText, "#ffffff" },
+    { "palette/Base", &Settings::paletteBase, "#191919" },
+    { "palette/AlternateBase", &Settings::paletteAlternateBase, "#353535" },
+    { "palette/ToolTipBase", &Settings::paletteToolTipBase, "#ffffff" },
+    { "palette/ToolTipText", &Settings::paletteToolTipText, "#ffffff" },
+    { "palette/Text", &Settings::paletteText, "#ffffff" },
+    { "palette/Button", &Settings::paletteButton, "#353535" },
+    { "palette/ButtonText", &Settings::paletteButtonText, "#ffffff" },
+    { "palette/BrightText", &Settings::paletteBrightText, "#ff0000" },
+    { "palette/Link", &Settings::paletteLink, "#2a82da" },
+    { "palette/Highlight", &Settings::paletteHighlight, "#2a82da" },
+    { "palette/HighlightedText", &Settings::paletteHighlightedText, "#000000" },
 };
 
 Settings::Settings()
@@ -48,8 +56,7 @@ Settings::Settings()
     , tabcr(false)
     , zenspc(false)
     , linewrap(false)
-{
-}
+{ }
 
 Settings *Settings::instance()
 {
@@ -98,17 +105,107 @@ void Settings::load()
 
 void Settings::loadHistory(const QString &prefix)
 {
-    // The clip list file (cliplist.dat beside the executable) is read here,
-    // after histmax is known.
-    Q_UNUSED(prefix);
+    ClipListFile(prefix).load(histmax, &history);
 }
+
+namespace {
+// An existing file that cannot be read must not be written over: whatever
+// it holds would be lost.
+bool isReadableOrAbsent(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    return file.open(QIODevice::ReadOnly);
+}
+
+// The settings file is private to the user, like the history. QSettings
+// keeps the permissions of the file it replaces, so a new file is created
+// empty and private before QSettings writes it.
+bool makePrivate(const QString &path, QString *error)
+{
+    if (!QFile::exists(path))
+        return SafeFileWriter::write(path, QByteArray(), SafeFileWriter::privatePermissions(), error);
+    QFile::setPermissions(path, SafeFileWriter::privatePermissions());
+    return true;
+}
+}  // namespace
 
 void Settings::save(bool purgeOlderCopies)
 {
-    Q_UNUSED(purgeOlderCopies);
+    const QString prefix = AppDir::path() + QLatin1Char('/');
+    const QString iniPath = prefix + QStringLiteral("quillet.ini");
+    const bool iniReadable = isReadableOrAbsent(iniPath);
+    bool iniWritten = false;
+    {
+        QSettings ini(iniPath, QSettings::IniFormat);
+        ini.setIniCodec("UTF-8");
+        if (iniReadable) {
+            ini.setValue(QStringLiteral("size"), size);
+            ini.setValue(QStringLiteral("case"), ignoreCase);
+            ini.setValue(QStringLiteral("word"), word);
+            ini.setValue(QStringLiteral("linewrap"), linewrap);
+            ini.setValue(QStringLiteral("font/text_family"), textFont.family());
+            ini.setValue(QStringLiteral("font/text_pointSize"), textFont.pointSize());
+            ini.setValue(QStringLiteral("font/text_bold"), textFont.weight() > 57);
+            ini.setValue(QStringLiteral("font/inp_family"), inpFont.family());
+            ini.setValue(QStringLiteral("font/inp_pointSize"), inpFont.pointSize());
+            ini.setValue(QStringLiteral("font/inp_bold"), inpFont.weight() > 57);
+            for (const ColorKey &color : colorKeys)
+                ini.setValue(QLatin1String(color.key), (this->*color.member).name());
+        }
+
+        QString failedPath;
+        QString error;
+        if (!ClipListFile(prefix).save(history, purgeOlderCopies, &failedPath, &error))
+            SaveFailure::report(failedPath, error);
+
+        if (!iniReadable) {
+            SaveFailure::report(iniPath, QStringLiteral("the file cannot be read"));
+        } else if (!makePrivate(iniPath, &error)) {
+            SaveFailure::report(iniPath, error);
+        } else {
+            // QSettings replaces the file in one step, keeping its permissions.
+            // Its status keeps the first problem it met: the byte order mark
+            // of the file it read counts as one, so only an access error
+            // says for sure that the file was not written.
+            ini.sync();
+            iniWritten = ini.status() != QSettings::AccessError;
+            if (!iniWritten)
+                SaveFailure::report(iniPath, QStringLiteral("the file cannot be written"));
+        }
+    }
+    if (iniWritten)
+        WriteUtf8Bom(iniPath);
 }
 
 void Settings::WriteUtf8Bom(const QString &path)
 {
-    Q_UNUSED(path);
+    QFile file(path);
+    QString text;
+    if (file.open(QIODevice::ReadOnly)) {
+        QByteArray bytes = file.readAll();
+        file.close();
+        QTextStream in(&bytes, QIODevice::ReadOnly);
+        in.setCodec(QTextCodec::codecForName("UTF-8"));
+        text = in.readAll();
+    } else if (file.exists()) {
+        return;  // rewriting it would lose what it holds
+    }
+
+    QByteArray bytes;
+    {
+        QTextStream out(&bytes, QIODevice::WriteOnly);
+        out.setGenerateByteOrderMark(true);
+        out.setCodec(QTextCodec::codecForName("UTF-8"));
+        out << text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    }
+    const QFileDevice::Permissions permissions
+        = file.exists() ? file.permissions() : SafeFileWriter::privatePermissions();
+    QString error;
+    if (!SafeFileWriter::write(path, bytes, permissions, &error)) {
+        SaveFailure::report(path, error);
+        return;
+    }
+    qDebug() << "WriteUtf8Bom" << path << "write with BOM";
 }

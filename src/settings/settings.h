@@ -75,7 +75,8 @@ public:
     static void WriteUtf8Bom(const QString &path);
 
     // One colour setting: its key in quillet.ini, its member and its default.
-    struct ColorKey {
+    struct ColorKey
+    {
         const char *key;
         QColor Settings::*member;
         const char *defaultName;  // "#rrggbb" or a colour name

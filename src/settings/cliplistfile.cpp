@@ -1,0 +1,102 @@
+#include "cliplistfile.h"
+
+#include "cliplistcodec.h"
+#include "safefilewriter.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+ClipListFile::ClipListFile(const QString &prefix)
+    : prefix(prefix)
+{ }
+
+QString ClipListFile::mainPath() const
+{
+    return prefix + QStringLiteral("cliplist.dat");
+}
+
+QString ClipListFile::backupPath() const
+{
+    return prefix + QStringLiteral("cliplist.dat.bak");
+}
+
+bool ClipListFile::hasContent(const QString &path)
+{
+    return QFileInfo(path).size() > 0;
+}
+
+bool ClipListFile::read(const QString &path, int histmax, QStringList *history)
+{
+    QFile file(path);
+    if (file.size() > maxFileSize || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    file.close();
+    return ClipListCodec::decode(bytes, histmax, history);
+}
+
+void ClipListFile::load(int histmax, QStringList *history) const
+{
+    if (hasContent(mainPath()) && read(mainPath(), histmax, history))
+        return;
+    read(backupPath(), histmax, history);
+}
+
+bool ClipListFile::save(
+    const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const
+{
+    if (history.isEmpty())
+        return true;
+    const QByteArray content = ClipListCodec::encode(history);
+    return purgeOlderCopies ? savePurging(content, failedPath, error)
+                            : saveRotating(content, failedPath, error);
+}
+
+bool ClipListFile::saveRotating(const QByteArray &content, QString *failedPath, QString *error) const
+{
+    const QString main = mainPath();
+    const QString backup = backupPath();
+    const QString temporary = SafeFileWriter::temporaryPath(main);
+    if (!SafeFileWriter::writeTemporary(main, content, SafeFileWriter::privatePermissions(), error)) {
+        *failedPath = temporary;
+        return false;
+    }
+    // Only a main file that can be read becomes the backup: when it is
+    // damaged, the backup holds what was loaded and must stay.
+    QStringList first;
+    if (hasContent(main) && read(main, 1, &first)) {
+        QFile::setPermissions(main, SafeFileWriter::privatePermissions());
+        if (!SafeFileWriter::replace(main, backup, error)) {
+            QFile::remove(temporary);
+            *failedPath = backup;
+            return false;
+        }
+    }
+    if (!SafeFileWriter::replace(temporary, main, error)) {
+        QFile::remove(temporary);
+        *failedPath = main;
+        return false;
+    }
+    return true;
+}
+
+bool ClipListFile::savePurging(const QByteArray &content, QString *failedPath, QString *error) const
+{
+    const QString main = mainPath();
+    const QString backup = backupPath();
+    if (!SafeFileWriter::write(main, content, SafeFileWriter::privatePermissions(), error)) {
+        *failedPath = main;
+        return false;
+    }
+    if (QFileInfo::exists(backup)
+        && !SafeFileWriter::write(backup, content, SafeFileWriter::privatePermissions(), error)) {
+        // Main holds the whole new history: better no backup than one that
+        // still holds what the user deleted.
+        QFile::remove(backup);
+        *failedPath = backup;
+        return false;
+    }
+    // A save killed half-way may have left a copy of an older history.
+    QFile::remove(SafeFileWriter::temporaryPath(backup));
+    return true;
+}

@@ -1,0 +1,50 @@
+#ifndef CLIPLISTFILE_H
+#define CLIPLISTFILE_H
+
+#include <QStringList>
+
+// The clip list file cliplist.dat and its one-generation backup
+// cliplist.dat.bak in one directory.
+//
+// Saving never leaves a torn or half-written file: the new history is
+// written to a temporary file and flushed before the old main file becomes
+// the backup and the new one takes its place. At every moment main holds
+// the new or the previous history, or main is absent and the backup holds
+// the previous one, which is what the load then reads.
+class ClipListFile
+{
+public:
+    // `prefix` is the directory followed by "/".
+    explicit ClipListFile(const QString &prefix);
+
+    QString mainPath() const;
+    QString backupPath() const;
+
+    // Appends the saved history to `history` (at most `histmax` entries).
+    // Reads the backup when main is missing, empty or damaged.
+    void load(int histmax, QStringList *history) const;
+
+    // Writes `history` as main; the previous main becomes the backup. An
+    // empty history touches nothing. A main that cannot be read is replaced
+    // without becoming the backup, so the backup (which then held what the
+    // program had loaded) is kept. With `purgeOlderCopies` the backup, when
+    // there is one, receives the new history as well, so that no copy of a
+    // deleted entry remains. Returns false when something could not be
+    // written, naming the path in `failedPath` and the reason in `error`;
+    // the files then hold what they held before.
+    bool save(const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const;
+
+    // Files above this size are taken as damaged without being read.
+    static const qint64 maxFileSize = qint64(512) << 20;
+
+private:
+    // Reads `path`; false when it is missing, unreadable or damaged.
+    static bool read(const QString &path, int histmax, QStringList *history);
+    static bool hasContent(const QString &path);
+    bool saveRotating(const QByteArray &content, QString *failedPath, QString *error) const;
+    bool savePurging(const QByteArray &content, QString *failedPath, QString *error) const;
+
+    const QString prefix;
+};
+
+#endif  // CLIPLISTFILE_H

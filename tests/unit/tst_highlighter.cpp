@@ -1,0 +1,414 @@
+#include <QFile>
+#include <QPlainTextDocumentLayout>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QtTest>
+
+#include "preview/highlighter.h"
+#include "settings/appdir.h"
+#include "settings/settings.h"
+
+namespace {
+// A document laid out as the preview lays out its own.
+class PlainDocument : public QTextDocument
+{
+public:
+    PlainDocument() { setDocumentLayout(new QPlainTextDocumentLayout(this)); }
+};
+
+const QColor keywordColor(1, 2, 3);
+const QColor commentColor(4, 5, 6);
+const QColor literalColor(7, 8, 9);
+const QColor valueColor(10, 11, 12);
+const QColor findColor(13, 14, 15);
+const QColor backColor(16, 17, 18);
+
+// One letter per character of a block: the rule colour that covers it.
+QChar colourCode(const QTextCharFormat &format)
+{
+    if (!format.hasProperty(QTextFormat::ForegroundBrush))
+        return QLatin1Char('.');
+    const QColor color = format.foreground().color();
+    if (color == keywordColor)
+        return QLatin1Char('k');
+    if (color == commentColor)
+        return QLatin1Char('c');
+    if (color == literalColor)
+        return QLatin1Char('l');
+    if (color == valueColor)
+        return QLatin1Char('v');
+    if (color == findColor)
+        return QLatin1Char('f');
+    return QLatin1Char('?');
+}
+
+QString colourCodes(const QTextBlock &block)
+{
+    QString codes(block.length() - 1, QLatin1Char('.'));
+    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+        for (int i = range.start; i < range.start + range.length && i < codes.size(); ++i)
+            codes[i] = colourCode(range.format);
+    }
+    return codes;
+}
+}  // namespace
+
+class TestHighlighter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void fiveLineExampleRules();
+    void twelveKeywordRulesInNameOrder();
+    void formatsSetOnlyTheTwoColours();
+    void colours_data();
+    void colours();
+    void emptyMatchesTerminate_data();
+    void emptyMatchesTerminate();
+    void missingFileVersusEmptyFile();
+    void emptyLineKeepsItsState();
+    void findRuleReplacedAndRemoved();
+    void reloadDropsTheFindRule();
+    void addRuleForms();
+
+private:
+    void writeList(const QByteArray &content);
+    Highlighter *makeHighlighter(QTextDocument *document);
+    QTemporaryDir *dir = nullptr;
+};
+
+void TestHighlighter::init()
+{
+    dir = new QTemporaryDir;
+    QVERIFY(dir->isValid());
+    AppDir::setOverride(dir->path());
+    Settings *settings = Settings::instance();
+    *settings = Settings();
+    settings->reservecolor = keywordColor;
+    settings->commentcolor = commentColor;
+    settings->reteralcolor = literalColor;
+    settings->valuecolor = valueColor;
+    settings->findcolor = findColor;
+    settings->backcolor = backColor;
+}
+
+void TestHighlighter::cleanup()
+{
+    AppDir::setOverride(QString());
+    delete dir;
+    dir = nullptr;
+}
+
+void TestHighlighter::writeList(const QByteArray &content)
+{
+    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
+    QFile file(dir->path() + QStringLiteral("/list/.lst"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), qint64(content.size()));
+}
+
+Highlighter *TestHighlighter::makeHighlighter(QTextDocument *document)
+{
+    auto *highlighter = new Highlighter(document);
+    highlighter->loadKeywordList(QString());
+    // A highlighter put on a document holds back its work on text changes
+    // until its first pass, which it runs from the event loop.
+    QCoreApplication::processEvents();
+    return highlighter;
+}
+
+void TestHighlighter::fiveLineExampleRules()
+{
+    writeList("SingleLineComment=;.*$\nint\nreturn\n##NOTWORD##\n#[a-z]+\n");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+
+    const QMap<QString, Highlighter::HighlightingRule> &rules = highlighter->ruleSet();
+    QCOMPARE(rules.keys(),
+        (QStringList {
+            "Comment", "KeyWord_0", "KeyWord_1", "KeyWord_2", "Reteral_1", "Reteral_2", "Value" }));
+    const QStringList patterns { ";.*$", "\\bint\\b", "\\breturn\\b", "#[a-z]+", "\"[^\"]*\"", "'[^']*'",
+        "\\btrue\\b|\\bfalse\\b|\\b[0-9]+\\b|\\b0x[0-9A-Fa-f]+\\b" };
+    const QList<QColor> colours { commentColor, keywordColor, keywordColor, keywordColor, literalColor,
+        literalColor, valueColor };
+    int i = 0;
+    for (auto rule = rules.cbegin(); rule != rules.cend(); ++rule, ++i) {
+        QCOMPARE(rule->pattern.pattern(), patterns.at(i));
+        QCOMPARE(rule->pattern.caseSensitivity(), Qt::CaseSensitive);
+        QCOMPARE(rule->pattern.patternSyntax(), QRegExp::RegExp);
+        QCOMPARE(rule->format.foreground().color(), colours.at(i));
+    }
+    QCOMPARE(highlighter->comment(), QStringLiteral(";.*$"));
+
+    document.setPlainText(QStringLiteral("int x; return 0\n#include <a> int"));
+    QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral("kkk..cckkkkkkcv"));
+    QCOMPARE(colourCodes(document.lastBlock()), QStringLiteral("kkkkkkkk.....kkk"));
+}
+
+void TestHighlighter::twelveKeywordRulesInNameOrder()
+{
+    QByteArray content;
+    for (int i = 0; i < 12; ++i)
+        content += "k" + QByteArray::number(i) + "\n";
+    writeList(content);
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+
+    QStringList keywordNames;
+    QStringList keywordPatterns;
+    for (auto rule = highlighter->ruleSet().cbegin(); rule != highlighter->ruleSet().cend(); ++rule) {
+        if (rule.key().startsWith(QStringLiteral("KeyWord_"))) {
+            keywordNames << rule.key();
+            keywordPatterns << rule->pattern.pattern();
+            QCOMPARE(rule->format.foreground().color(), keywordColor);
+        }
+    }
+    const QList<int> order { 0, 1, 10, 11, 2, 3, 4, 5, 6, 7, 8, 9 };
+    QCOMPARE(keywordNames.size(), 12);
+    for (int i = 0; i < order.size(); ++i) {
+        QCOMPARE(keywordNames.at(i), QStringLiteral("KeyWord_%1").arg(order.at(i)));
+        QCOMPARE(keywordPatterns.at(i), QStringLiteral("\\bk%1\\b").arg(order.at(i)));
+    }
+}
+
+void TestHighlighter::formatsSetOnlyTheTwoColours()
+{
+    writeList("SingleLineComment=#.*\nint\n");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    highlighter->setFindExpression(QRegExp(QStringLiteral("x")));
+    QCOMPARE(highlighter->ruleSet().size(), 6);
+    for (const Highlighter::HighlightingRule &rule : highlighter->ruleSet()) {
+        const QMap<int, QVariant> properties = rule.format.properties();
+        QCOMPARE(
+            properties.keys(), (QList<int> { QTextFormat::BackgroundBrush, QTextFormat::ForegroundBrush }));
+        QCOMPARE(rule.format.background().style(), Qt::SolidPattern);
+        QCOMPARE(rule.format.foreground().style(), Qt::SolidPattern);
+        QCOMPARE(rule.format.background().color(), backColor);
+    }
+}
+
+void TestHighlighter::colours_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("codes");
+
+    const QByteArray cLike("SingleLineComment=//.*$\nint\nreturn\n");
+    QTest::newRow("keyword and literal inside a comment") << cLike << QString() << "x; // int \"s\" 4"
+                                                          << "...ccckkkclllcv";
+    QTest::newRow("number inside a literal") << cLike << QString() << "\"a 42 b\" '7'"
+                                             << "lllvvlll.lvl";
+    QTest::newRow("find on top of everything") << cLike << "t 4|\"|//"
+                                               << "int 42 \"s\" // ok"
+                                               << "kkfffv.flf.ffccc";
+    QTest::newRow("find across a keyword") << cLike << "eturn"
+                                           << "return 1"
+                                           << "kfffff.v";
+    QTest::newRow("value case") << QByteArray() << QString()
+                                << "True FALSE 0X1F 0x1F 0x1f abc123 true false 12"
+                                << "................vvvv.vvvv........vvvv.vvvvv.vv";
+    QTest::newRow("unterminated quotes") << QByteArray() << QString() << "say \"hello 'x"
+                                         << ".............";
+    QTest::newRow("whole word keywords") << QByteArray("int\n") << QString() << "int ints print int"
+                                         << "kkk............kkk";
+    QTest::newRow("hash keyword in the whole-word part never at line start")
+        << QByteArray("#if\n") << QString() << "#if a#if"
+        << ".....kkk";
+    QTest::newRow("free expression after the marker")
+        << QByteArray("##NOTWORD##\n#if\n") << QString() << "#if a#if"
+        << "kkk..kkk";
+    QTest::newRow("alternation wrapped as a whole")
+        << QByteArray("do|while\n") << QString() << "dox xwhile do"
+        << "kk...kkkkk.kk";
+    QTest::newRow("trailing blank in a whole-word keyword")
+        << QByteArray("for \n") << QString() << "for x for ("
+        << "kkkk.......";
+    QTest::newRow("blank kept in the comment pattern")
+        << QByteArray("SingleLineComment = #.*\n") << QString() << "#x a # b"
+        << "....cccc";
+    QTest::newRow("invalid expressions never match") << QByteArray("SingleLineComment=(\n[a\nint\n") << "("
+                                                     << "int [a ("
+                                                     << "kkk.....";
+    QTest::newRow("non-ASCII keyword") << QByteArray("関数\n") << QString() << "関数 x"
+                                       << "kk..";
+}
+
+void TestHighlighter::colours()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QString, find);
+    QFETCH(QString, text);
+    QFETCH(QString, codes);
+    QCOMPARE(codes.size(), text.size());
+
+    writeList(list);
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    if (!find.isEmpty())
+        highlighter->setFindExpression(QRegExp(find, Qt::CaseSensitive, QRegExp::RegExp));
+    document.setPlainText(text);
+    QCOMPARE(colourCodes(document.firstBlock()), codes);
+
+    // The find rule set after the text is there colours the same.
+    PlainDocument later;
+    later.setPlainText(text);
+    Highlighter *second = makeHighlighter(&later);
+    second->setFindExpression(QRegExp(find, Qt::CaseSensitive, QRegExp::RegExp));
+    QCOMPARE(colourCodes(later.firstBlock()), codes);
+}
+
+void TestHighlighter::emptyMatchesTerminate_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("codes");
+
+    QTest::newRow("empty whole-word line") << QByteArray("\nint\n") << QString() << "int x int"
+                                           << "kkk...kkk";
+    QTest::newRow("repeated item") << QByteArray() << "a*"
+                                   << "baaab a"
+                                   << ".fff..f";
+    QTest::newRow("optional item") << QByteArray() << "x?"
+                                   << "axbx"
+                                   << ".f.f";
+    QTest::newRow("start anchor") << QByteArray() << "^"
+                                  << "abc"
+                                  << "...";
+    QTest::newRow("end anchor") << QByteArray() << "$"
+                                << "abc"
+                                << "...";
+    QTest::newRow("word boundaries") << QByteArray() << "\\b\\b"
+                                     << "ab cd"
+                                     << ".....";
+    QTest::newRow("empty comment expression") << QByteArray("SingleLineComment=#*\n") << QString() << "a##b#"
+                                              << ".cc.c";
+    QTest::newRow("empty match next to a real one") << QByteArray() << "b*"
+                                                    << "abba"
+                                                    << ".ff.";
+}
+
+void TestHighlighter::emptyMatchesTerminate()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QString, find);
+    QFETCH(QString, text);
+    QFETCH(QString, codes);
+
+    writeList(list);
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    if (!find.isEmpty())
+        highlighter->setFindExpression(QRegExp(find, Qt::CaseSensitive, QRegExp::RegExp));
+    document.setPlainText(text + QLatin1Char('\n') + text);
+    QCOMPARE(colourCodes(document.firstBlock()), codes);
+    QCOMPARE(colourCodes(document.lastBlock()), codes);
+}
+
+void TestHighlighter::missingFileVersusEmptyFile()
+{
+    const QString text = QStringLiteral("\"s\" 42 'c' true");
+    {
+        PlainDocument document;
+        Highlighter *highlighter = makeHighlighter(&document);
+        QVERIFY(highlighter->ruleSet().isEmpty());
+        document.setPlainText(text);
+        QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral("..............."));
+        highlighter->setFindExpression(QRegExp(QStringLiteral("42")));
+        QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral("....ff........."));
+    }
+    writeList(QByteArray());
+    {
+        PlainDocument document;
+        Highlighter *highlighter = makeHighlighter(&document);
+        QCOMPARE(highlighter->ruleSet().keys(), (QStringList { "Reteral_1", "Reteral_2", "Value" }));
+        document.setPlainText(text);
+        QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral("lll.vv.lll.vvvv"));
+    }
+}
+
+void TestHighlighter::emptyLineKeepsItsState()
+{
+    writeList("int\n");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    document.setPlainText(QStringLiteral("int\n\nint"));
+    QTextBlock first = document.firstBlock();
+    QTextBlock empty = first.next();
+    first.setUserState(7);
+    empty.setUserState(7);
+    highlighter->rehighlight();
+    QCOMPARE(first.userState(), -1);
+    QCOMPARE(empty.userState(), 7);
+    QVERIFY(empty.layout()->formats().isEmpty());
+    QCOMPARE(colourCodes(document.lastBlock()), QStringLiteral("kkk"));
+}
+
+void TestHighlighter::findRuleReplacedAndRemoved()
+{
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    document.setPlainText(QStringLiteral("abcabc"));
+
+    highlighter->setFindExpression(QRegExp(QStringLiteral("B"), Qt::CaseInsensitive));
+    QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral(".f..f."));
+    highlighter->setFindExpression(QRegExp(QStringLiteral("B"), Qt::CaseInsensitive));
+    QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral(".f..f."));
+    QCOMPARE(highlighter->ruleSet().size(), 1);
+
+    // The find colour is read again at each call.
+    Settings::instance()->findcolor = keywordColor;
+    highlighter->setFindExpression(QRegExp(QStringLiteral("c")));
+    QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral("..k..k"));
+
+    highlighter->setFindExpression(QRegExp());
+    QVERIFY(highlighter->ruleSet().isEmpty());
+    QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral("......"));
+}
+
+void TestHighlighter::reloadDropsTheFindRule()
+{
+    writeList("SingleLineComment=#\nint\n");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    highlighter->setFindExpression(QRegExp(QStringLiteral("x")));
+    QVERIFY(highlighter->ruleSet().contains(QStringLiteral("zFind_1")));
+
+    QFile::remove(dir->path() + QStringLiteral("/list/.lst"));
+    highlighter->loadKeywordList(QString());
+    QVERIFY(highlighter->ruleSet().isEmpty());
+    QVERIFY(highlighter->comment().isEmpty());
+}
+
+void TestHighlighter::addRuleForms()
+{
+    PlainDocument document;
+    Highlighter highlighter(&document);
+    QTextCharFormat format;
+    format.setForeground(keywordColor);
+
+    highlighter.addRule(QStringLiteral("A"), QStringLiteral("x+"), format);
+    QCOMPARE(highlighter.ruleSet().value(QStringLiteral("A")).pattern.pattern(), QStringLiteral("x+"));
+    highlighter.addRule(
+        QStringLiteral("A"), QRegExp(QStringLiteral("y"), Qt::CaseInsensitive, QRegExp::Wildcard), format);
+    const QRegExp stored = highlighter.ruleSet().value(QStringLiteral("A")).pattern;
+    QCOMPARE(stored.pattern(), QStringLiteral("y"));
+    QCOMPARE(stored.caseSensitivity(), Qt::CaseInsensitive);
+    QCOMPARE(stored.patternSyntax(), QRegExp::Wildcard);
+    QCOMPARE(highlighter.ruleSet().size(), 1);
+
+    highlighter.addRule(QStringLiteral("A"), QString(), format);
+    QVERIFY(highlighter.ruleSet().isEmpty());
+    highlighter.addRule(QStringLiteral("B"), QStringLiteral("z"), format);
+    highlighter.addRule(QStringLiteral("B"), QRegExp(), format);
+    QVERIFY(highlighter.ruleSet().isEmpty());
+}
+
+QTEST_MAIN(TestHighlighter)
+#include "tst_highlighter.moc"

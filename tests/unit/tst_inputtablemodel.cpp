@@ -1,0 +1,182 @@
+// The list model over the history and the list view's signal.
+
+#include "popup/inputtablemodel.h"
+#include "popup/tableview.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestInputTableModel : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void fill(InputTableModel &model, const QVector<int> &rows)
+    {
+        model.rowMap() = rows;
+        model.setRowCount(rows.size());
+    }
+
+private slots:
+    void displayText_data();
+    void displayText();
+    void rowsMapIntoHistory();
+    void emptyModel();
+    void tester();
+    void removeRows();
+    void viewRepublishesCurrentChanges();
+};
+
+void TestInputTableModel::displayText_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << "abc"
+                           << "abc";
+    QTest::newRow("untrimmed") << "  abc  "
+                               << "abc";
+    QTest::newRow("two lines") << "foo\nbar"
+                               << "foo bar";
+    QTest::newRow("crlf keeps the cr") << "foo\r\nbar"
+                                       << "foo\r bar";
+    QTest::newRow("tab and word") << "\tword"
+                                  << "word";
+    QTest::newRow("inner tabs go") << "a\tb"
+                                   << "ab";
+    QTest::newRow("trailing line feed") << "text\n"
+                                        << "text";
+    QTest::newRow("japanese") << "日本語\n二行目"
+                              << "日本語 二行目";
+}
+
+void TestInputTableModel::displayText()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, shown);
+    QStringList history { QStringLiteral("other"), entry };
+    InputTableModel model;
+    model.setHistory(&history);
+    fill(model, { 1 });
+    QCOMPARE(model.data(model.index(0, 0)).toString(), shown);
+    QCOMPARE(InputTableModel::displayText(entry), shown);
+}
+
+void TestInputTableModel::rowsMapIntoHistory()
+{
+    QStringList history { QStringLiteral("zero"), QStringLiteral("one"), QStringLiteral("two"),
+        QStringLiteral("three") };
+    InputTableModel model;
+    model.setHistory(&history);
+    fill(model, { 1, 3 });
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.columnCount(), 1);
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("one"));
+    QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("three"));
+    QCOMPARE(model.position(1), 3);
+    QCOMPARE(model.position(2), -1);
+    QCOMPARE(model.position(-1), -1);
+    // Only the display role carries anything.
+    QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
+    QVERIFY(!model.data(model.index(0, 0), Qt::EditRole).isValid());
+    QVERIFY(!model.data(model.index(0, 0), Qt::DecorationRole).isValid());
+    // A flat list: no children anywhere.
+    QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+    // A map that points past the history never reads outside it.
+    history.removeLast();
+    QCOMPARE(model.position(1), -1);
+    QVERIFY(!model.data(model.index(1, 0)).isValid());
+}
+
+void TestInputTableModel::emptyModel()
+{
+    InputTableModel model;
+    QCOMPARE(model.rowCount(), 0);
+    QVERIFY(!model.data(model.index(0, 0)).isValid());
+    QCOMPARE(model.position(0), -1);
+    QVERIFY(model.resetRows());
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestInputTableModel::tester()
+{
+    QStringList history;
+    for (int i = 0; i < 20; ++i)
+        history << QStringLiteral("entry %1\nline").arg(i);
+    InputTableModel model;
+    QAbstractItemModelTester check(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setHistory(&history);
+
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    fill(model, { 0, 2, 4, 6 });
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(model.rowCount(), 4);
+
+    // The way the popup rebuilds the list on every keystroke.
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QVERIFY(model.resetRows());
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(model.rowCount(), 0);
+    QVERIFY(model.rowMap().isEmpty());
+    QVector<int> all;
+    for (int i = 0; i < history.size(); ++i)
+        all << i;
+    fill(model, all);
+    QCOMPARE(model.rowCount(), 20);
+
+    // Setting new rows over shown ones keeps the model consistent too.
+    fill(model, { 3, 5 });
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("entry 5 line"));
+
+    model.setRowCount(0);
+    QCOMPARE(model.rowCount(), 0);
+    QVERIFY(model.rowMap().isEmpty());
+    model.setRowCount(0);
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestInputTableModel::removeRows()
+{
+    QStringList history { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+        QStringLiteral("d") };
+    InputTableModel model;
+    QAbstractItemModelTester check(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setHistory(&history);
+    fill(model, { 0, 1, 2, 3 });
+
+    QVERIFY(!model.removeRows(3, 2));  // past the end: nothing changes
+    QCOMPARE(model.rowCount(), 4);
+    QVERIFY(!model.removeRows(-1, 1));
+    QVERIFY(!model.removeRows(0, 0));
+
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QVERIFY(model.removeRows(1, 2));
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("a"));
+    QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("d"));
+    // The history itself is never changed by the model.
+    QCOMPARE(history.size(), 4);
+}
+
+void TestInputTableModel::viewRepublishesCurrentChanges()
+{
+    QStringList history { QStringLiteral("a"), QStringLiteral("b") };
+    InputTableModel model;
+    model.setHistory(&history);
+    fill(model, { 0, 1 });
+    TableView view;
+    view.setModel(&model);
+    QSignalSpy spy(&view, &TableView::CurrentChanged);
+    view.setCurrentIndex(model.index(1, 0));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toModelIndex(), model.index(1, 0));
+    QVERIFY(!spy.at(0).at(1).toModelIndex().isValid());
+    view.setCurrentIndex(model.index(0, 0));
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(1).at(1).toModelIndex(), model.index(1, 0));
+}
+
+QTEST_MAIN(TestInputTableModel)
+#include "tst_inputtablemodel.moc"

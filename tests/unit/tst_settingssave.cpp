@@ -1,0 +1,305 @@
+#include "persisthelpers.h"
+
+#include "settings/appdir.h"
+#include "settings/settings.h"
+
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+using namespace persist;
+
+namespace {
+// The sections of an INI text and the keys in each, in file order.
+QMap<QString, QStringList> sectionKeys(const QString &text)
+{
+    QMap<QString, QStringList> sections;
+    QString section;
+    for (const QString &line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1Char('[')))
+            section = line.mid(1, line.size() - 2);
+        else
+            sections[section] << line.section(QLatin1Char('='), 0, 0);
+    }
+    return sections;
+}
+
+QString withoutBom(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes.startsWith("\xef\xbb\xbf") ? bytes.mid(3) : bytes);
+}
+}  // namespace
+
+class TstSettingsSave : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir *dir = nullptr;
+    QString path(const char *name) const { return dir->path() + QLatin1Char('/') + QLatin1String(name); }
+    QString iniPath() const { return path("quillet.ini"); }
+    static Settings *settings() { return Settings::instance(); }
+    // A fresh record loaded from the test directory.
+    static Settings *reloaded()
+    {
+        *settings() = Settings();
+        settings()->load();
+        return settings();
+    }
+    void expectDebugLine()
+    {
+        QTest::ignoreMessage(
+            QtDebugMsg, qPrintable(QStringLiteral("WriteUtf8Bom \"%1\" write with BOM").arg(iniPath())));
+    }
+
+private slots:
+    void init()
+    {
+        dir = new QTemporaryDir;
+        QVERIFY(dir->isValid());
+        AppDir::setOverride(dir->path());
+        *settings() = Settings();
+    }
+    void cleanup()
+    {
+        AppDir::setOverride(QString());
+        delete dir;
+        dir = nullptr;
+    }
+
+    void firstSave()
+    {
+        reloaded()->history = QStringList { "abc" };
+        expectDebugLine();
+        settings()->save();
+
+        const QByteArray bytes = readBytes(iniPath());
+        QVERIFY(bytes.startsWith("\xef\xbb\xbf"));
+        QVERIFY(!bytes.mid(3).contains("\xef\xbb\xbf"));
+        QVERIFY(bytes.contains("\r\n"));
+        QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
+        const QMap<QString, QStringList> sections = sectionKeys(withoutBom(bytes));
+        QCOMPARE(sections.keys(), (QStringList { "General", "color", "font", "palette" }));
+        QStringList general = sections.value("General");
+        general.sort();
+        QCOMPARE(general, (QStringList { "case", "linewrap", "size", "word" }));
+        QCOMPARE(sections.value("color").size(), 17);
+        QCOMPARE(sections.value("palette").size(), 13);
+        QCOMPARE(sections.value("font").size(), 6);
+        const QString text = withoutBom(bytes);
+        QVERIFY(text.contains("size=@Size(700 500)"));
+        QVERIFY(text.contains("text_family=IPAゴシック"));
+        QVERIFY(text.contains("fnamecolor=#ffff00"));
+        QVERIFY(text.contains("backcolor=#0a1b34"));
+        QCOMPARE(fileNames(dir->path()), (QStringList { "cliplist.dat", "quillet.ini" }));
+    }
+
+    void savedValuesLoadBack()
+    {
+        Settings *s = reloaded();
+        s->size = QSize(800, 600);
+        s->ignoreCase = false;
+        s->word = true;
+        s->linewrap = true;
+        s->textFont.setPointSize(17);
+        s->textFont.setWeight(75);
+        s->inpFont.setFamily("Noto Sans");
+        s->reteralcolor = QColor(1, 2, 3, 4);
+        s->paletteLink = QColor("steelblue");
+        s->history = QStringList { "x" };
+        const Settings saved = *s;
+        expectDebugLine();
+        s->save();
+        QVERIFY(withoutBom(readBytes(iniPath())).contains("size=@Size(800 600)\r\n"));
+
+        s = reloaded();
+        QCOMPARE(s->size, QSize(800, 600));
+        QCOMPARE(s->ignoreCase, false);
+        QCOMPARE(s->word, true);
+        QCOMPARE(s->linewrap, true);
+        QCOMPARE(s->textFont.pointSize(), 17);
+        QCOMPARE(s->textFont.weight(), 75);
+        QCOMPARE(s->inpFont.family(), QStringLiteral("Noto Sans"));
+        QCOMPARE(s->reteralcolor, QColor(1, 2, 3));  // no alpha in the file
+        for (const Settings::ColorKey &color : Settings::colorKeys) {
+            if (color.member != &Settings::reteralcolor)
+                QCOMPARE((s->*color.member).name(), (saved.*color.member).name());
+        }
+        QCOMPARE(s->history, QStringList { "x" });
+    }
+
+    void handWrittenKeysSurvive_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("histmax");
+        QTest::newRow("histmax 100") << QByteArray("[General]\nhistmax=100\n") << "histmax=100" << 100;
+        QTest::newRow("histmax 1000") << QByteArray("[General]\nhistmax=1000\n") << "histmax=1000" << 500;
+        QTest::newRow("other keys") << QByteArray("[General]\ndarkmode=false\nzenspc=false\ntabcolm=8\n")
+                                    << "tabcolm=8" << 500;
+        QTest::newRow("unknown key, BOM and CR LF")
+            << QByteArray("\xef\xbb\xbf[extra]\r\nmine=kept\r\n[General]\r\nhistmax=7\r\n") << "mine=kept"
+            << 7;
+    }
+    void handWrittenKeysSurvive()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, kept);
+        QFETCH(int, histmax);
+        QVERIFY(writeBytes(iniPath(), ini));
+        for (int round = 0; round < 3; ++round) {
+            Settings *s = reloaded();
+            QCOMPARE(s->histmax, histmax);
+            s->history = QStringList { QStringLiteral("entry %1").arg(round) };
+            expectDebugLine();
+            s->save();
+            QVERIFY2(withoutBom(readBytes(iniPath())).contains(kept + "\r\n"), qPrintable(kept));
+        }
+    }
+
+    void colourNamesAreWrittenAsHex()
+    {
+        QVERIFY(writeBytes(iniPath(), "[color]\nhlbackcolor=steelblue\n[palette]\nLink=#ABCDEF\n"));
+        Settings *s = reloaded();
+        QCOMPARE(s->hlbackcolor, QColor(0x46, 0x82, 0xb4));
+        s->history = QStringList { "x" };
+        expectDebugLine();
+        s->save();
+        const QString text = withoutBom(readBytes(iniPath()));
+        QVERIFY(text.contains("hlbackcolor=#4682b4\r\n"));
+        QVERIFY(text.contains("Link=#abcdef\r\n"));
+    }
+
+    void emptyHistoryStillWritesSettings()
+    {
+        reloaded()->size = QSize(10, 20);
+        expectDebugLine();
+        settings()->save();
+        QCOMPARE(fileNames(dir->path()), QStringList { "quillet.ini" });
+        QCOMPARE(reloaded()->size, QSize(10, 20));
+    }
+
+    void purgingSaveLeavesNoOlderCopy()
+    {
+        Settings *s = reloaded();
+        for (const char *entry : { "secret", "b", "c" }) {
+            s->history.prepend(QLatin1String(entry));
+            expectDebugLine();
+            s->save();
+        }
+        s->history.removeAll("secret");
+        expectDebugLine();
+        s->save(true);
+        QCOMPARE(fileNames(dir->path()), (QStringList { "cliplist.dat", "cliplist.dat.bak", "quillet.ini" }));
+        QVERIFY(!readBytes(iniPath()).contains("secret"));
+        for (const char *name : { "cliplist.dat", "cliplist.dat.bak" })
+            QCOMPARE(plainText(readBytes(path(name))), QStringLiteral("c<>b<>"));
+        QCOMPARE(reloaded()->history, (QStringList { "c", "b" }));
+    }
+
+#ifdef Q_OS_UNIX
+    void filesArePrivate()
+    {
+        reloaded()->history = QStringList { "a" };
+        expectDebugLine();
+        settings()->save();
+        QCOMPARE(mode(iniPath()), 0600);
+        QCOMPARE(mode(path("cliplist.dat")), 0600);
+        QVERIFY(chmodPath(iniPath(), 0644));
+        settings()->history.prepend("b");
+        expectDebugLine();
+        settings()->save();
+        QCOMPARE(mode(iniPath()), 0600);
+        QCOMPARE(mode(path("cliplist.dat")), 0600);
+        QCOMPARE(mode(path("cliplist.dat.bak")), 0600);
+    }
+
+    // The child loads, takes two new entries with a save after each, and
+    // prints the history it holds.
+    void unwritableDirectoryLosesNothing()
+    {
+        reloaded()->history = QStringList { "kept", "older" };
+        expectDebugLine();
+        settings()->save();
+        settings()->history.prepend("newest on disk");
+        expectDebugLine();
+        settings()->save();
+        QMap<QString, QByteArray> before;
+        for (const QString &name : fileNames(dir->path())) {
+            before[name] = readBytes(dir->path() + "/" + name);
+            QVERIFY(handToChild(dir->path() + "/" + name));
+        }
+        QVERIFY(handToChild(dir->path()));
+        QVERIFY(chmodPath(dir->path(), 0555));
+
+        const ChildResult child = runChild({ "capture-twice", dir->path() });
+        QVERIFY(chmodPath(dir->path(), 0700));
+        QCOMPARE(child.crashed, false);
+        QCOMPARE(child.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(child.out).split('\n', Qt::SkipEmptyParts),
+            (QStringList { "second", "first", "newest on disk", "kept", "older" }));
+        const QStringList errors = QString::fromLocal8Bit(child.err).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().startsWith("quillet: cannot save to " + dir->path() + "/"),
+            qPrintable(errors.first()));
+        QCOMPARE(fileNames(dir->path()), before.keys());
+        for (const QString &name : before.keys())
+            QCOMPARE(readBytes(dir->path() + "/" + name), before.value(name));
+    }
+
+    void unreadableSettingsFileIsKept()
+    {
+        const QByteArray ini("[General]\nhistmax=3\nmine=precious\n");
+        QVERIFY(writeBytes(iniPath(), ini));
+        QVERIFY(writeBytes(path("cliplist.dat"), plainFile({ "older" })));
+        QVERIFY(chmodPath(iniPath(), 0200));
+        for (const char *name : { "quillet.ini", "cliplist.dat" })
+            QVERIFY(handToChild(path(name)));
+        QVERIFY(handToChild(dir->path()));
+
+        const ChildResult child = runChild({ "capture-twice", dir->path() });
+        QCOMPARE(child.crashed, false);
+        QCOMPARE(child.exitCode, 0);
+        QCOMPARE(readBytes(iniPath()), ini);
+        const QStringList errors = QString::fromLocal8Bit(child.err).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(
+            errors, QStringList { "quillet: cannot save to " + iniPath() + ": the file cannot be read" });
+        // The history was saved all the same (histmax 500: the file could not
+        // be read, so every key has its default).
+        QCOMPARE(plainText(readBytes(path("cliplist.dat"))), QStringLiteral("second<>first<>older<>"));
+    }
+#endif
+};
+
+#ifdef Q_OS_UNIX
+// Child: load from the directory, take two new entries with a save after
+// each, print the history held in memory.
+static int childMain(int argc, char **argv)
+{
+    if (argc < 4 || !dropPrivileges())
+        return 2;
+    QCoreApplication app(argc, argv);
+    AppDir::setOverride(QString::fromLocal8Bit(argv[3]));
+    Settings *s = Settings::instance();
+    s->load();
+    for (const char *entry : { "first", "second" }) {
+        s->history.prepend(QLatin1String(entry));
+        s->save();
+    }
+    QTextStream out(stdout);
+    for (const QString &entry : s->history)
+        out << entry << '\n';
+    return 0;
+}
+#endif
+
+int main(int argc, char **argv)
+{
+#ifdef Q_OS_UNIX
+    if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
+        return childMain(argc, argv);
+#endif
+    QTEST_MAIN_IMPL(TstSettingsSave)
+}
+
+#include "tst_settingssave.moc"

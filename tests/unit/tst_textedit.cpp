@@ -1,0 +1,388 @@
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+
+#include "preview/highlighter.h"
+#include "preview/textedit.h"
+#include "settings/appdir.h"
+#include "settings/settings.h"
+
+using Mark = TextEdit::Mark;
+
+namespace {
+const QString tabMark = QStringLiteral(">");
+const QString dashMark = QStringLiteral("-");
+const QString spaceMark = QString(QChar(0x25A1));
+const QString lineEndMark = QString(QChar(0x2193));
+const QString endMark = QString(QChar(0x2190));
+
+// The marks as the paint code is described: a cursor stepping one character
+// at a time over every block from the first visible one.
+QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
+{
+    const Settings *settings = Settings::instance();
+    const int vh = edit.viewport()->height();
+    const int h = QFontMetrics(settings->textFont).height();
+    const int a = h / 5;
+    const int b = h / 5 - h / 10;
+    QFont f0(base), f2(base), f5(base);
+    if (base.pointSize() - 2 > 0)
+        f2.setPointSize(base.pointSize() - 2);
+    if (base.pointSize() - 5 > 0)
+        f5.setPointSize(base.pointSize() - 5);
+
+    QVector<Mark> marks;
+    QTextCursor cursor = edit.textCursor();
+    cursor.movePosition(QTextCursor::End);
+    const int end = cursor.position();
+    bool stop = false;
+    for (QTextBlock block = edit.topBlock(); !stop && block.isValid(); block = block.next()) {
+        cursor.setPosition(block.position());
+        while (!cursor.atBlockEnd()) {
+            const QChar c = block.text().at(cursor.positionInBlock());
+            if (settings->tabcr && c == QChar(0x0009)) {
+                const QRect r = edit.cursorRect(cursor);
+                if (r.top() >= vh) {
+                    stop = true;
+                    break;
+                }
+                marks.append({ tabMark, f5, QPointF(r.left() + a - 1, r.bottom() - a) });
+                marks.append({ dashMark, f2, QPointF(r.left(), r.bottom() - b) });
+            } else if (settings->zenspc && c == QChar(0x3000)) {
+                const QRect r = edit.cursorRect(cursor);
+                if (r.top() >= vh) {
+                    stop = true;
+                    break;
+                }
+                marks.append({ spaceMark, f0, QPointF(r.left(), r.bottom() - 2) });
+            }
+            cursor.movePosition(QTextCursor::NextCharacter);
+        }
+        if (stop || cursor.position() == end)
+            break;
+        const QRect r = edit.cursorRect(cursor);
+        if (r.top() >= vh)
+            break;
+        marks.append({ lineEndMark, f2, QPointF(r.left(), r.bottom() - 2) });
+    }
+    cursor.movePosition(QTextCursor::End);
+    const QRect r = edit.cursorRect(cursor);
+    marks.append({ endMark, f2, QPointF(r.left(), r.bottom() - 2) });
+    return marks;
+}
+
+QString describe(const QVector<Mark> &marks)
+{
+    QStringList parts;
+    for (const Mark &mark : marks)
+        parts << QStringLiteral("%1@%2,%3/%4")
+                     .arg(mark.glyph)
+                     .arg(mark.origin.x())
+                     .arg(mark.origin.y())
+                     .arg(mark.font.pointSize());
+    return parts.join(QLatin1Char(' '));
+}
+
+QTextCursor cursorAt(const TextEdit &edit, int position)
+{
+    QTextCursor cursor(edit.document());
+    cursor.setPosition(position);
+    return cursor;
+}
+}  // namespace
+
+class TestTextEdit : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void construction();
+    void emptyDocument();
+    void lineEnds_data();
+    void lineEnds();
+    void tabAndSpaceMarks_data();
+    void tabAndSpaceMarks();
+    void smallFontsKeepTheirSize_data();
+    void smallFontsKeepTheirSize();
+    void longTextStopsBelowTheView();
+    void sameMarksAsACharacterWalk_data();
+    void sameMarksAsACharacterWalk();
+    void paintsWithoutTrouble();
+
+private:
+    TextEdit *makeEdit(const QString &text);
+    QTemporaryDir *dir = nullptr;
+    TextEdit *edit = nullptr;
+    QFont base;
+};
+
+void TestTextEdit::init()
+{
+    dir = new QTemporaryDir;
+    QVERIFY(dir->isValid());
+    AppDir::setOverride(dir->path());
+    Settings *settings = Settings::instance();
+    *settings = Settings();
+    settings->tabcr = true;
+    settings->zenspc = true;
+    settings->ctrlcolor = QColor(0x77, 0x77, 0xbb);
+    settings->textFont = QFont(QStringLiteral("IPAGothic"), 14);
+    base = QFont(QStringLiteral("IPAGothic"), 14);
+}
+
+void TestTextEdit::cleanup()
+{
+    delete edit;
+    edit = nullptr;
+    AppDir::setOverride(QString());
+    delete dir;
+    dir = nullptr;
+}
+
+TextEdit *TestTextEdit::makeEdit(const QString &text)
+{
+    edit = new TextEdit;
+    edit->setFont(base);
+    edit->resize(300, 200);
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setPlainText(text);
+    edit->show();
+    if (!QTest::qWaitForWindowExposed(edit))
+        return nullptr;
+    return edit;
+}
+
+void TestTextEdit::construction()
+{
+    // With a keyword list present the editor colours from the start.
+    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
+    QFile file(dir->path() + QStringLiteral("/list/.lst"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("int\n");
+    file.close();
+
+    QPointer<TextEdit> made = new TextEdit;
+    edit = made;
+    QVERIFY(edit->highlighter);
+    QCOMPARE(edit->highlighter->document(), edit->document());
+    QVERIFY(edit->highlighter->ruleSet().contains(QStringLiteral("KeyWord_0")));
+    QCOMPARE(edit->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(edit->viewport()->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(!edit->isReadOnly());
+
+    QPointer<Highlighter> highlighter = edit->highlighter;
+    delete edit;
+    edit = nullptr;
+    QVERIFY(highlighter.isNull());
+}
+
+void TestTextEdit::emptyDocument()
+{
+    QVERIFY(makeEdit(QString()));
+    const QVector<Mark> marks = edit->marks(base);
+    QCOMPARE(marks.size(), 1);
+    const QRect r = edit->cursorRect(cursorAt(*edit, 0));
+    QCOMPARE(marks.at(0).glyph, endMark);
+    QCOMPARE(marks.at(0).origin, QPointF(r.left(), r.bottom() - 2));
+    QCOMPARE(marks.at(0).font.pointSize(), 12);
+}
+
+void TestTextEdit::lineEnds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("lineEnds");
+    QTest::addColumn<int>("end");
+
+    QTest::newRow("two lines") << QStringLiteral("ab\ncd") << QList<int> { 2 } << 5;
+    QTest::newRow("ends with a line break") << QStringLiteral("ab\n") << QList<int> { 2 } << 3;
+    QTest::newRow("empty lines") << QStringLiteral("\n\nx") << QList<int> { 0, 1 } << 3;
+    QTest::newRow("ordinary spaces get nothing") << QStringLiteral("a b") << QList<int>() << 3;
+    QTest::newRow("carriage return breaks the line") << QStringLiteral("a\rb") << QList<int> { 1 } << 3;
+}
+
+void TestTextEdit::lineEnds()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, lineEnds);
+    QFETCH(int, end);
+
+    QVERIFY(makeEdit(text));
+    const QVector<Mark> marks = edit->marks(base);
+    QCOMPARE(marks.size(), lineEnds.size() + 1);
+    for (int i = 0; i < lineEnds.size(); ++i) {
+        const QRect r = edit->cursorRect(cursorAt(*edit, lineEnds.at(i)));
+        QCOMPARE(marks.at(i).glyph, lineEndMark);
+        QCOMPARE(marks.at(i).origin, QPointF(r.left(), r.bottom() - 2));
+        QCOMPARE(marks.at(i).font.pointSize(), 12);
+    }
+    const QRect r = edit->cursorRect(cursorAt(*edit, end));
+    QCOMPARE(marks.last().glyph, endMark);
+    QCOMPARE(marks.last().origin, QPointF(r.left(), r.bottom() - 2));
+}
+
+void TestTextEdit::tabAndSpaceMarks_data()
+{
+    QTest::addColumn<bool>("tabcr");
+    QTest::addColumn<bool>("zenspc");
+    QTest::addColumn<QString>("expected");
+
+    // Positions in "a\tb　c": the tab at 1, the full-width space at 3.
+    QTest::newRow("both on") << true << true << "tab1 space3 end";
+    QTest::newRow("tabs off") << false << true << "space3 end";
+    QTest::newRow("full-width spaces off") << true << false << "tab1 end";
+    QTest::newRow("both off") << false << false << "end";
+}
+
+void TestTextEdit::tabAndSpaceMarks()
+{
+    QFETCH(bool, tabcr);
+    QFETCH(bool, zenspc);
+    QFETCH(QString, expected);
+    Settings::instance()->tabcr = tabcr;
+    Settings::instance()->zenspc = zenspc;
+    QVERIFY(makeEdit(QStringLiteral("a\tb\u3000c")));
+
+    const int h = QFontMetrics(Settings::instance()->textFont).height();
+    const int a = h / 5;
+    const int b = h / 5 - h / 10;
+    QVector<Mark> want;
+    for (const QString &item : expected.split(QLatin1Char(' '))) {
+        if (item == QLatin1String("tab1")) {
+            const QRect r = edit->cursorRect(cursorAt(*edit, 1));
+            QFont f5(base), f2(base);
+            f5.setPointSize(9);
+            f2.setPointSize(12);
+            want.append({ tabMark, f5, QPointF(r.left() + a - 1, r.bottom() - a) });
+            want.append({ dashMark, f2, QPointF(r.left(), r.bottom() - b) });
+        } else if (item == QLatin1String("space3")) {
+            const QRect r = edit->cursorRect(cursorAt(*edit, 3));
+            want.append({ spaceMark, base, QPointF(r.left(), r.bottom() - 2) });
+        } else {
+            const QRect r = edit->cursorRect(cursorAt(*edit, 5));
+            QFont f2(base);
+            f2.setPointSize(12);
+            want.append({ endMark, f2, QPointF(r.left(), r.bottom() - 2) });
+        }
+    }
+    QCOMPARE(describe(edit->marks(base)), describe(want));
+    // The offsets come from the configured text font, not the editor's.
+    QVERIFY(a > 0);
+}
+
+void TestTextEdit::smallFontsKeepTheirSize_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("size2");
+    QTest::addColumn<int>("size5");
+    QTest::newRow("14") << 14 << 12 << 9;
+    QTest::newRow("6") << 6 << 4 << 1;
+    QTest::newRow("5") << 5 << 3 << 5;
+    QTest::newRow("2") << 2 << 2 << 2;
+}
+
+void TestTextEdit::smallFontsKeepTheirSize()
+{
+    QFETCH(int, size);
+    QFETCH(int, size2);
+    QFETCH(int, size5);
+    QVERIFY(makeEdit(QStringLiteral("\t")));
+    QFont font(base);
+    font.setPointSize(size);
+    const QVector<Mark> marks = edit->marks(font);
+    QCOMPARE(marks.size(), 3);
+    QCOMPARE(marks.at(0).font.pointSize(), size5);
+    QCOMPARE(marks.at(1).font.pointSize(), size2);
+    QCOMPARE(marks.at(2).font.pointSize(), size2);
+}
+
+void TestTextEdit::longTextStopsBelowTheView()
+{
+    QStringList lines;
+    for (int i = 0; i < 400; ++i)
+        lines << QStringLiteral("x\ty\u3000%1").arg(i);
+    QVERIFY(makeEdit(lines.join(QLatin1Char('\n'))));
+    const int vh = edit->viewport()->height();
+
+    const QVector<Mark> marks = edit->marks(base);
+    QVERIFY(marks.size() > 4);
+    QVERIFY(marks.size() < 4 * 20);
+    for (int i = 0; i + 1 < marks.size(); ++i)
+        QVERIFY2(marks.at(i).origin.y() < vh + QFontMetrics(base).height(), qPrintable(describe(marks)));
+    // Every line whose marks start inside the view has all of them; the
+    // first line below the view has none.
+    int lineEnds = 0;
+    for (const Mark &mark : marks)
+        lineEnds += mark.glyph == lineEndMark;
+    const QTextBlock firstBelow = edit->document()->findBlockByNumber(lineEnds + 1);
+    QVERIFY(edit->cursorRect(cursorAt(*edit, firstBelow.position() + 1)).top() >= vh
+        || edit->cursorRect(cursorAt(*edit, firstBelow.position() - 1)).top() >= vh);
+    // The end mark is still there, below the view.
+    const QRect r = edit->cursorRect(cursorAt(*edit, edit->document()->characterCount() - 1));
+    QCOMPARE(marks.last().glyph, endMark);
+    QCOMPARE(marks.last().origin, QPointF(r.left(), r.bottom() - 2));
+    QVERIFY(r.top() >= vh);
+
+    // Scrolled to the middle the scan starts at the first visible line.
+    edit->verticalScrollBar()->setValue(200);
+    QCOMPARE(edit->topBlock().blockNumber(), 200);
+    const QVector<Mark> scrolled = edit->marks(base);
+    QCOMPARE(describe(scrolled), describe(walkedMarks(*edit, base)));
+    QVERIFY(scrolled.size() > 4);
+}
+
+void TestTextEdit::sameMarksAsACharacterWalk_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<int>("scroll");
+
+    QTest::newRow("plain") << QStringLiteral("a\tb\u3000c\n\td\n\u3000") << false << 0;
+    QTest::newRow("surrogate pairs") << QStringLiteral("\U0001F600\t\U0001F600\u3000\n\U0001F600") << false
+                                     << 0;
+    QTest::newRow("combining marks") << QStringLiteral("e\u0301\te\u0301\u3000\u0301\n") << false << 0;
+    QTest::newRow("prepended sign") << QStringLiteral("\u0600\u3000x\t\u0600\tz") << false << 0;
+    QTest::newRow("CR and others") << QStringLiteral("a\r\tb\u00a0\u2003c\n") << false << 0;
+    QString longLine;
+    for (int i = 0; i < 300; ++i)
+        longLine += QStringLiteral("word\t\u3000");
+    QTest::newRow("wrapped long line") << longLine << true << 0;
+    QTest::newRow("long line unwrapped") << longLine << false << 0;
+    QString many;
+    for (int i = 0; i < 200; ++i)
+        many += QStringLiteral("\t%1\u3000\n").arg(i);
+    QTest::newRow("many lines") << many << false << 0;
+    QTest::newRow("many lines scrolled") << many << false << 120;
+    QTest::newRow("scrolled to the end") << many << false << 100000;
+}
+
+void TestTextEdit::sameMarksAsACharacterWalk()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, wrap);
+    QFETCH(int, scroll);
+    QVERIFY(makeEdit(text));
+    edit->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    edit->verticalScrollBar()->setValue(scroll);
+    QCOMPARE(describe(edit->marks(base)), describe(walkedMarks(*edit, base)));
+}
+
+void TestTextEdit::paintsWithoutTrouble()
+{
+    QVERIFY(makeEdit(QStringLiteral("int\tx =\u30001;\n")));
+    const QImage image = edit->grab().toImage();
+    QVERIFY(!image.isNull());
+    // The marks are drawn in the mark colour.
+    bool markColourSeen = false;
+    const QColor markColour = Settings::instance()->ctrlcolor;
+    for (int y = 0; y < image.height() && !markColourSeen; ++y)
+        for (int x = 0; x < image.width() && !markColourSeen; ++x)
+            markColourSeen = QColor(image.pixel(x, y)) == markColour;
+    QVERIFY(markColourSeen);
+}
+
+QTEST_MAIN(TestTextEdit)
+#include "tst_textedit.moc"
