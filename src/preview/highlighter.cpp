@@ -97,8 +97,12 @@ void Highlighter::loadKeywordList(const QString &listName)
 
 void Highlighter::highlightBlock(const QString &text)
 {
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        // A line emptied while it waited has nothing left to wait for.
+        if (currentBlockState() == pendingState)
+            setCurrentBlockState(-1);
         return;
+    }
     if (workBudget >= 0) {
         if (!sliceOpen) {
             sliceOpen = true;
