@@ -39,7 +39,7 @@ x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -static -municode "$here/wintool.
 
 xclip_pid=""
 end_test() {
-    [[ -n "$xclip_pid" ]] && kill "$xclip_pid" 2>/dev/null
+    [[ -z "$xclip_pid" ]] || kill "$xclip_pid" 2>/dev/null || true
     wine_cleanup
 }
 
