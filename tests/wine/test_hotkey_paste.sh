@@ -69,6 +69,7 @@ copy_text() {
 # Start-up: the tray icon docks in the tray host (Wine's explorer embeds it).
 (cd "$app" && exec wine quillet.exe >"$work/quillet.log" 2>&1) &
 quillet_pid=$!
+disown "$quillet_pid"
 within 60000 '[[ $(docked_icons) -ge 1 ]]' || fail "no tray icon docked"
 kill -0 "$quillet_pid" 2>/dev/null || fail "quillet.exe ended at start-up"
 say "tray icon docked"
@@ -84,6 +85,7 @@ say "three texts in cliplist.dat"
 
 # Wine's hook sees only keys that X delivers to a Wine window: notepad.
 wine notepad >/dev/null 2>&1 &
+disown $!
 within 30000 'xdotool search --name " - Notepad$" >/dev/null 2>&1' || fail "notepad did not start"
 notepad=$(xdotool search --name " - Notepad$" | head -n 1)
 notepad_title=$(xdotool getwindowname "$notepad")
