@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034,SC2294
 # The Windows program under Wine, on a virtual desktop with a window manager
 # and a tray host: it docks its tray icon; texts copied with xclip enter its
 # history file; with Wine's notepad focused, Right Ctrl tapped twice opens the
