@@ -80,7 +80,7 @@ int main(int argc, char *argv[])
     // The defaults of a fresh installation.
     Settings *settings = Settings::instance();
     settings->load();
-    DarkLook::apply(*settings, dir.path());
+    DarkLook::install(*settings, dir.path());
 
     TextEdit edit;
     edit.setWindowTitle(QStringLiteral("preview"));
