@@ -1,9 +1,10 @@
+# shellcheck shell=bash
 # The Windows build: cross-compiles the program and its unit tests, runs every
 # unit test under Wine (windows platform, inside Xvfb with a window manager,
 # results read from files since Wine gives them no console), then the Wine
 # end-to-end tests (tests/wine/test_*.sh).
 set -uo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/../.." || exit 1
 start=$SECONDS
 
 bash scripts/build-windows >/tmp/quillet-build-windows.$$.log 2>&1 || {

@@ -237,8 +237,12 @@ void TestHighlighter::colours_data()
     QTest::newRow("invalid expressions never match") << QByteArray("SingleLineComment=(\n[a\nint\n") << "("
                                                      << "int [a ("
                                                      << "kkk.....";
+#ifndef Q_OS_WIN
+    // The list is read in the locale's encoding: UTF-8 on Linux, the ANSI
+    // code page on Windows.
     QTest::newRow("non-ASCII keyword") << QByteArray("関数\n") << QString() << "関数 x"
                                        << "kk..";
+#endif
 }
 
 void TestHighlighter::colours()

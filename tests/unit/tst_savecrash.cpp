@@ -22,6 +22,7 @@
 using namespace persist;
 
 namespace {
+#ifdef Q_OS_UNIX
 QByteArray fingerprint(const QStringList &history)
 {
     QByteArray bytes;
@@ -39,7 +40,6 @@ QStringList loadFrom(const QString &directory)
     return Settings::instance()->history;
 }
 
-#ifdef Q_OS_UNIX
 void say(const QByteArray &line)
 {
     const QByteArray out = line + '\n';

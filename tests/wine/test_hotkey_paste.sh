@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034,SC2294
 # The Windows program under Wine, on a virtual desktop with a window manager
 # and a tray host: it docks its tray icon; texts copied with xclip enter its
 # history file; with Wine's notepad focused, Right Ctrl tapped twice opens the
@@ -39,7 +40,7 @@ x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -static -municode "$here/wintool.
 
 xclip_pid=""
 end_test() {
-    [[ -n "$xclip_pid" ]] && kill "$xclip_pid" 2>/dev/null
+    [[ -z "$xclip_pid" ]] || kill "$xclip_pid" 2>/dev/null || true
     wine_cleanup
 }
 
@@ -69,6 +70,7 @@ copy_text() {
 # Start-up: the tray icon docks in the tray host (Wine's explorer embeds it).
 (cd "$app" && exec wine quillet.exe >"$work/quillet.log" 2>&1) &
 quillet_pid=$!
+disown "$quillet_pid"
 within 60000 '[[ $(docked_icons) -ge 1 ]]' || fail "no tray icon docked"
 kill -0 "$quillet_pid" 2>/dev/null || fail "quillet.exe ended at start-up"
 say "tray icon docked"
@@ -84,6 +86,7 @@ say "three texts in cliplist.dat"
 
 # Wine's hook sees only keys that X delivers to a Wine window: notepad.
 wine notepad >/dev/null 2>&1 &
+disown $!
 within 30000 'xdotool search --name " - Notepad$" >/dev/null 2>&1' || fail "notepad did not start"
 notepad=$(xdotool search --name " - Notepad$" | head -n 1)
 notepad_title=$(xdotool getwindowname "$notepad")

@@ -43,14 +43,15 @@ trap wine_cleanup EXIT
 
 # Makes (or reuses) the Wine prefix and starts its server on $DISPLAY.
 start_wine() {
-    if [[ -n "${QUILLET_WINEPREFIX:-}" ]]; then
-        export WINEPREFIX=$QUILLET_WINEPREFIX
-    else
-        WINE_OWN_PREFIX=$(mktemp -d /tmp/quillet-wine.XXXXXX)
-        export WINEPREFIX=$WINE_OWN_PREFIX
-    fi
     # start_desktop sets its own exit trap; ours also ends Wine.
     trap wine_cleanup EXIT
+    if [[ -n "${QUILLET_WINEPREFIX:-}" ]]; then
+        # A made prefix: its server starts with the first program.
+        export WINEPREFIX=$QUILLET_WINEPREFIX
+        return 0
+    fi
+    WINE_OWN_PREFIX=$(mktemp -d /tmp/quillet-wine.XXXXXX)
+    export WINEPREFIX=$WINE_OWN_PREFIX
     timeout 180 wineboot -i >/dev/null 2>&1 || { echo "wine: the prefix could not be made" >&2; return 1; }
 }
 
