@@ -15,6 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 namespace persist {
 
@@ -93,7 +96,14 @@ inline bool dropPrivileges()
 {
     if (!runningAsRoot())
         return true;
-    return ::setgid(unprivilegedId) == 0 && ::setuid(unprivilegedId) == 0;
+    if (::setgid(unprivilegedId) != 0 || ::setuid(unprivilegedId) != 0)
+        return false;
+#ifdef Q_OS_LINUX
+    // Changing the user makes the process undumpable, which keeps the leak
+    // checker of sanitizer builds from inspecting it.
+    ::prctl(PR_SET_DUMPABLE, 1);
+#endif
+    return true;
 }
 #endif
 
