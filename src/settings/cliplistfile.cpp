@@ -46,7 +46,7 @@ bool ClipListFile::save(
     const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const
 {
     if (history.isEmpty())
-        return true;
+        return purgeOlderCopies ? removeAll(failedPath, error) : true;
     // Only a purging save killed half-way leaves this behind: a copy of a
     // history that may hold entries deleted since.
     QFile::remove(SafeFileWriter::temporaryPath(backupPath()));
@@ -98,6 +98,22 @@ bool ClipListFile::savePurging(const QByteArray &content, QString *failedPath, Q
         QFile::remove(backup);
         *failedPath = backup;
         return false;
+    }
+    return true;
+}
+
+bool ClipListFile::removeAll(QString *failedPath, QString *error) const
+{
+    // The user deleted the last entry: no file may keep any of it.
+    const QString paths[] = { mainPath(), backupPath(), SafeFileWriter::temporaryPath(mainPath()),
+        SafeFileWriter::temporaryPath(backupPath()) };
+    for (const QString &path : paths) {
+        QFile file(path);
+        if (file.exists() && !file.remove()) {
+            *failedPath = path;
+            *error = file.errorString();
+            return false;
+        }
     }
     return true;
 }

@@ -25,7 +25,8 @@ public:
     void load(int histmax, QStringList *history) const;
 
     // Writes `history` as main; the previous main becomes the backup. An
-    // empty history touches nothing. A main that cannot be read is replaced
+    // empty history touches nothing, except after a deletion
+    // (`purgeOlderCopies`): then both files go. A main that cannot be read is replaced
     // without becoming the backup, so the backup (which then held what the
     // program had loaded) is kept. With `purgeOlderCopies` the backup, when
     // there is one, receives the new history as well, so that no copy of a
@@ -43,6 +44,7 @@ private:
     static bool hasContent(const QString &path);
     bool saveRotating(const QByteArray &content, QString *failedPath, QString *error) const;
     bool savePurging(const QByteArray &content, QString *failedPath, QString *error) const;
+    bool removeAll(QString *failedPath, QString *error) const;
 
     const QString prefix;
 };

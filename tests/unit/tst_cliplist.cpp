@@ -136,21 +136,26 @@ private slots:
         QCOMPARE(readBytes(backupPath()), plainFile(second));
     }
 
-    void emptyHistoryTouchesNothing_data()
-    {
-        QTest::addColumn<bool>("purge");
-        QTest::newRow("save") << false;
-        QTest::newRow("purging save") << true;
-    }
     void emptyHistoryTouchesNothing()
     {
-        QFETCH(bool, purge);
         QVERIFY(writeBytes(mainPath(), plainFile({ "p" })));
         QVERIFY(writeBytes(backupPath(), QByteArray("not even a clip list")));
-        QVERIFY(save({}, purge));
+        QVERIFY(save({}, false));
         QCOMPARE(readBytes(mainPath()), plainFile({ "p" }));
         QCOMPARE(readBytes(backupPath()), QByteArray("not even a clip list"));
         QCOMPARE(fileNames(dir->path()), (QStringList { "cliplist.dat", "cliplist.dat.bak" }));
+    }
+
+    // Deleting the last entry leaves no copy of any entry behind, not even
+    // the leftovers of a purging save that was killed half-way.
+    void purgingEmptyHistoryRemovesEveryCopy()
+    {
+        QVERIFY(writeBytes(mainPath(), plainFile({ "secret" })));
+        QVERIFY(writeBytes(backupPath(), plainFile({ "secret", "older" })));
+        QVERIFY(writeBytes(SafeFileWriter::temporaryPath(backupPath()), plainFile({ "secret" })));
+        QVERIFY(save({}, true));
+        QCOMPARE(fileNames(dir->path()), QStringList());
+        QCOMPARE(loaded(), QStringList());
     }
 
     void unreadableMainFallsBack_data()

@@ -12,12 +12,21 @@
 using namespace persist;
 
 namespace {
+// The line end of the saved settings file: the rewrite turns every LF that
+// QSettings wrote into CR LF, and QSettings itself ends lines with CR LF on
+// Windows, so there they become CR CR LF.
+#ifdef Q_OS_WIN
+const char lineEnd[] = "\r\r\n";
+#else
+const char lineEnd[] = "\r\n";
+#endif
+
 // The sections of an INI text and the keys in each, in file order.
 QMap<QString, QStringList> sectionKeys(const QString &text)
 {
     QMap<QString, QStringList> sections;
     QString section;
-    for (const QString &line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+    for (const QString &line : text.split(QLatin1String(lineEnd), Qt::SkipEmptyParts)) {
         if (line.startsWith(QLatin1Char('[')))
             section = line.mid(1, line.size() - 2);
         else
@@ -79,8 +88,8 @@ private slots:
         const QByteArray bytes = readBytes(iniPath());
         QVERIFY(bytes.startsWith("\xef\xbb\xbf"));
         QVERIFY(!bytes.mid(3).contains("\xef\xbb\xbf"));
-        QVERIFY(bytes.contains("\r\n"));
-        QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
+        QVERIFY(bytes.contains(lineEnd));
+        QCOMPARE(bytes.count('\n'), bytes.count(lineEnd));
         const QMap<QString, QStringList> sections = sectionKeys(withoutBom(bytes));
         QCOMPARE(sections.keys(), (QStringList { "General", "color", "font", "palette" }));
         QStringList general = sections.value("General");
@@ -113,7 +122,8 @@ private slots:
         const Settings saved = *s;
         expectDebugLine();
         s->save();
-        QVERIFY(withoutBom(readBytes(iniPath())).contains("size=@Size(800 600)\r\n"));
+        QVERIFY(withoutBom(readBytes(iniPath()))
+                    .contains(QStringLiteral("size=@Size(800 600)") + QLatin1String(lineEnd)));
 
         s = reloaded();
         QCOMPARE(s->size, QSize(800, 600));
@@ -156,7 +166,8 @@ private slots:
             s->history = QStringList { QStringLiteral("entry %1").arg(round) };
             expectDebugLine();
             s->save();
-            QVERIFY2(withoutBom(readBytes(iniPath())).contains(kept + "\r\n"), qPrintable(kept));
+            QVERIFY2(
+                withoutBom(readBytes(iniPath())).contains(kept + QLatin1String(lineEnd)), qPrintable(kept));
         }
     }
 
@@ -169,8 +180,8 @@ private slots:
         expectDebugLine();
         s->save();
         const QString text = withoutBom(readBytes(iniPath()));
-        QVERIFY(text.contains("hlbackcolor=#4682b4\r\n"));
-        QVERIFY(text.contains("Link=#abcdef\r\n"));
+        QVERIFY(text.contains(QStringLiteral("hlbackcolor=#4682b4") + QLatin1String(lineEnd)));
+        QVERIFY(text.contains(QStringLiteral("Link=#abcdef") + QLatin1String(lineEnd)));
     }
 
     void emptyHistoryStillWritesSettings()
