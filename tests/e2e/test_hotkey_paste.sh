@@ -65,14 +65,22 @@ target_has_focus() {
 }
 
 # Puts a text on the clipboard with xclip and waits until quillet has it at
-# the head of its history on disk; then ends xclip.
+# the head of its history on disk; then ends xclip. A program still starting
+# misses a clipboard set before it watches, so an unanswered set is repeated.
 copy() {
-    local text=$1
-    printf '%s' "$text" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
-    local xclip_pid=$!
-    wait_for "$patience" 'first_on_disk "$text"' || fail "\"$text\" copied with xclip did not reach the clip list"
-    kill "$xclip_pid" 2>/dev/null || true
-    wait "$xclip_pid" 2>/dev/null || true
+    local text=$1 attempt
+    for attempt in 1 2 3 4 5; do
+        printf '%s' "$text" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
+        local xclip_pid=$!
+        if wait_for 3000 'first_on_disk "$text"'; then
+            kill "$xclip_pid" 2>/dev/null || true
+            wait "$xclip_pid" 2>/dev/null || true
+            return 0
+        fi
+        kill "$xclip_pid" 2>/dev/null || true
+        wait "$xclip_pid" 2>/dev/null || true
+    done
+    fail "\"$text\" copied with xclip did not reach the clip list"
 }
 
 start_quillet() {
