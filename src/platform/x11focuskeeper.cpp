@@ -3,6 +3,7 @@
 #include "x11platform.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -64,9 +65,10 @@ void X11FocusKeeper::returnFocus()
         parent->activateWindow();
         return;
     }
+    // Dialogs only: the tray icon, too, is a visible top-level of ours.
     const auto topLevels = QApplication::topLevelWidgets();
     for (QWidget *own : topLevels) {
-        if (own != hidden && own->isVisible() && takesFocus(own)) {
+        if (own != hidden && own->isVisible() && takesFocus(own) && qobject_cast<QDialog *>(own)) {
             own->activateWindow();
             return;
         }
