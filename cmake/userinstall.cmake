@@ -62,8 +62,9 @@ macro(quillet_exec_value out path)
   string(REPLACE "\\" "\\\\" ${out} "${_quillet_exec}")
 endmacro()
 
-# Writes the menu entry for the installed program to `file`.
-macro(quillet_write_desktop_entry file)
+# Writes the menu entry for the installed program to `file`, with the lines
+# `extra` added at its end.
+macro(quillet_write_desktop_entry file extra)
   file(READ "${QUILLET_DESKTOP_TEMPLATE}" _quillet_entry)
   quillet_exec_value(_quillet_exec_line "${QUILLET_PREFIX}/quillet")
   string(REPLACE "\\" "\\\\" _quillet_tryexec "${QUILLET_PREFIX}/quillet")
@@ -72,7 +73,7 @@ macro(quillet_write_desktop_entry file)
   get_filename_component(_quillet_entry_dir "${QUILLET_DESTDIR}${file}" DIRECTORY)
   file(MAKE_DIRECTORY "${_quillet_entry_dir}")
   message(STATUS "Installing: ${QUILLET_DESTDIR}${file}")
-  file(WRITE "${QUILLET_DESTDIR}${file}" "${_quillet_entry}")
+  file(WRITE "${QUILLET_DESTDIR}${file}" "${_quillet_entry}${extra}")
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${QUILLET_DESTDIR}${file}")
 endmacro()
 
@@ -120,7 +121,7 @@ macro(quillet_finish_install)
   file(CREATE_LINK "${QUILLET_PREFIX}/quillet" "${_quillet_link}" SYMBOLIC)
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_quillet_link}")
 
-  quillet_write_desktop_entry("${QUILLET_DATA_HOME}/applications/quillet.desktop")
+  quillet_write_desktop_entry("${QUILLET_DATA_HOME}/applications/quillet.desktop" "")
 
   foreach(_quillet_icon IN LISTS _quillet_icons)
     get_filename_component(_quillet_icon_dir "${_quillet_icon}" DIRECTORY)
@@ -136,6 +137,9 @@ macro(quillet_install_autostart)
     message(FATAL_ERROR "quillet: install the program into ${QUILLET_PREFIX} before its login entry")
   endif()
   quillet_note_new_dirs("${QUILLET_CONFIG_HOME}/autostart")
-  quillet_write_desktop_entry("${QUILLET_CONFIG_HOME}/autostart/quillet.desktop")
+  # quillet needs the notification area: desktops that can start it after
+  # their panel are asked to.
+  quillet_write_desktop_entry("${QUILLET_CONFIG_HOME}/autostart/quillet.desktop"
+                              "X-KDE-autostart-after=panel\nX-LXQt-Need-Tray=true\n")
   quillet_write_manifest()
 endmacro()

@@ -80,7 +80,7 @@ manifest="$prefix/install-manifest.txt"
 for f in "$prefix/quillet" "$prefix/uninstall" "$HOME/.local/bin/quillet" "$menu" "$login"; do
     grep -qxF "$f" "$manifest" || fail "$f is not in the manifest"
 done
-grep -q "other" "$manifest" && fail "the manifest lists files of the user's own"
+grep -qE '/other(\.desktop)?$' "$manifest" && fail "the manifest lists files of the user's own"
 
 # --- Started through its link on a desktop with a tray, it docks its icon and
 # runs from its own directory: a start by the real path is the same program,
