@@ -35,7 +35,7 @@ public:
     bool save(const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const;
 
     // Files above this size are taken as damaged without being read.
-    static const qint64 maxFileSize = qint64(512) << 20;
+    static constexpr qint64 maxFileSize = qint64(512) << 20;
 
 private:
     // Reads `path`; false when it is missing, unreadable or damaged.

@@ -13,7 +13,7 @@ class CompressedBlock
 {
 public:
     // The most data one block may unpack to.
-    static const qint64 maxPayload = qint64(512) << 20;
+    static constexpr qint64 maxPayload = qint64(512) << 20;
 
     // The envelope of `data` at compression level 1.
     static QByteArray pack(const QByteArray &data);
