@@ -1,11 +1,14 @@
 #include "app/darklook.h"
 #include "app/hidefromtaskbar.h"
 #include "app/mainwindow.h"
+#include "app/singleinstance.h"
 #include "platform/platform.h"
+#include "popup/inputdialog.h"
 #include "settings/appdir.h"
 #include "settings/settings.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSystemTrayIcon>
 
 #include <cstdio>
@@ -23,11 +26,37 @@ int main(int argc, char *argv[])
     if (!problem.isEmpty())
         std::fprintf(stderr, "%s\n", qPrintable(problem));
 
+    // One process per user and directory: a second start shows the running
+    // one's popup and ends, so the files never get a second writer.
+    auto *single = new SingleInstance(AppDir::path(), app);
+    const SingleInstance::Result role = single->start();
+    if (role != SingleInstance::Primary) {
+        if (role == SingleInstance::AlreadyRunning)
+            std::fprintf(stderr, "quillet: another instance is running from %s; its popup is shown.\n",
+                qPrintable(QDir::toNativeSeparators(AppDir::path())));
+        else
+            std::fprintf(stderr,
+                "quillet: another instance is running from %s but does not answer; end it "
+                "and start quillet again.\n",
+                qPrintable(QDir::toNativeSeparators(AppDir::path())));
+        delete app;
+        return role == SingleInstance::AlreadyRunning ? 0 : 1;
+    }
+    if (!single->isListening())
+        std::fprintf(stderr, "quillet: cannot watch for a second start (%s); running anyway.\n",
+            qPrintable(single->errorString()));
+
     Settings *settings = Settings::instance();
     settings->load();
     DarkLook::install(*settings, AppDir::path());
 
     auto *window = new MainWindow(nullptr);
+    InputDialog *popup = window->popup();
+    QObject::connect(single, &SingleInstance::showRequested, popup, [popup] {
+        popup->showNormal();
+        popup->raise();
+        popup->activateWindow();
+    });
 
     int exitCode = 1;
     HideFromTaskbar *hidden = nullptr;

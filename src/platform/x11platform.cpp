@@ -1,28 +1,222 @@
 #include "x11platform.h"
 
+#include "x11focuskeeper.h"
+#include "x11keyinjector.h"
+#include "x11keymap.h"
+#include "x11keywatcher.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QWindow>
+
+#include <X11/Xatom.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include <time.h>
+#include <unistd.h>
 
 Platform *createSystemPlatform()
 {
     return new X11Platform;
 }
 
-X11Platform::X11Platform() = default;
-X11Platform::~X11Platform() = default;
+namespace {
+// The EWMH source indication of a pager, which window managers obey at once.
+constexpr long ActivationSourcePager = 2;
+// Made-up "thread" ids of foreign windows have this bit set, so they never
+// equal a process id and never equal ours.
+constexpr quint32 ForeignThreadBit = 0x80000000u;
 
-Platform::HookHandle X11Platform::installKeyboardHook(HookProc)
+// Failing requests (a window that vanished, focus on an unviewable window)
+// are expected now and then on a live desktop; they must not end the process.
+int ignoreXErrors(Display *, XErrorEvent *)
 {
     return 0;
 }
 
+Atom atom(Display *dpy, const char *name)
+{
+    return XInternAtom(dpy, name, False);
+}
+
+// The first 32-bit value of a window's property of the given type, 0 when
+// the property is missing or of another type.
+unsigned long propertyValue(Display *dpy, Window window, Atom property, Atom type)
+{
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    unsigned long value = 0;
+    if (XGetWindowProperty(
+            dpy, window, property, 0, 1, False, type, &actualType, &format, &count, &after, &data)
+            == Success
+        && data && actualType == type && format == 32 && count >= 1)
+        value = reinterpret_cast<unsigned long *>(data)[0];
+    if (data)
+        XFree(data);
+    return value;
+}
+
+bool hasProperty(Display *dpy, Window window, Atom property)
+{
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    const bool found = XGetWindowProperty(dpy, window, property, 0, 0, False, AnyPropertyType, &actualType,
+                           &format, &count, &after, &data)
+            == Success
+        && actualType != 0;
+    if (data)
+        XFree(data);
+    return found;
+}
+
+// The window below `window` (itself included) that a window manager manages
+// as a client, found by its WM_STATE; 0 if none within a few levels.
+Window findClientBelow(Display *dpy, Window window, Atom wmState, int depth)
+{
+    if (hasProperty(dpy, window, wmState))
+        return window;
+    if (depth == 0)
+        return 0;
+    Window root = 0;
+    Window parent = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(dpy, window, &root, &parent, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i)
+        found = findClientBelow(dpy, children[i], wmState, depth - 1);
+    if (children)
+        XFree(children);
+    return found;
+}
+}  // namespace
+
+X11Platform::X11Platform() = default;
+
+X11Platform::~X11Platform()
+{
+    delete focusKeeper;
+    delete injector;
+    delete watcher;
+    delete eventNotifier;
+    if (connection)
+        XCloseDisplay(connection);
+}
+
+Display *X11Platform::display()
+{
+    if (opened)
+        return connection;
+    opened = true;
+    connection = XOpenDisplay(nullptr);
+    if (!connection)
+        return nullptr;
+    XSetErrorHandler(&ignoreXErrors);
+    // Keep the keymap this connection translates with up to date: layouts
+    // change, and the injector borrows keycodes.
+    int opcode = 0;
+    int errorBase = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (XkbQueryExtension(connection, &opcode, &xkbEventBase, &errorBase, &major, &minor))
+        XkbSelectEvents(connection, XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
+    else
+        xkbEventBase = -1;
+    if (QCoreApplication::instance()) {
+        eventNotifier = new QSocketNotifier(ConnectionNumber(connection), QSocketNotifier::Read);
+        QObject::connect(eventNotifier, &QSocketNotifier::activated, eventNotifier, [this] { readEvents(); });
+        focusKeeper = new X11FocusKeeper(this);
+        QCoreApplication::instance()->installEventFilter(focusKeeper);
+    }
+    XFlush(connection);
+    return connection;
+}
+
+void X11Platform::readEvents()
+{
+    while (XPending(connection)) {
+        XEvent event;
+        XNextEvent(connection, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+        } else if (xkbEventBase >= 0 && event.type == xkbEventBase) {
+            auto *xkb = reinterpret_cast<XkbEvent *>(&event);
+            if (xkb->any.xkb_type == XkbMapNotify)
+                XkbRefreshKeyboardMapping(&xkb->map);
+        }
+    }
+}
+
+Platform::HookHandle X11Platform::installKeyboardHook(HookProc proc)
+{
+    hookProc = proc;
+    if (!QCoreApplication::instance() || !display())
+        return 0;
+    if (!watcher) {
+        watcher = new X11KeyWatcher;
+        if (!watcher->start()) {
+            delete watcher;
+            watcher = nullptr;
+            return 0;
+        }
+        QObject::connect(watcher, &X11KeyWatcher::keyEvent, watcher,
+            [this](int keycode, bool press, unsigned int state, quint32 time) {
+                deliverKey(keycode, press, state, time);
+            });
+    }
+    return reinterpret_cast<HookHandle>(watcher);
+}
+
+void X11Platform::deliverKey(int keycode, bool press, unsigned int state, quint32 time)
+{
+    if (!hookProc)
+        return;
+    const unsigned long keysym = keysymOf(keycode);
+    KeyboardRecord record;
+    record.vkCode = X11KeyMap::virtualKey(keysym);
+    record.scanCode = quint32(keycode);
+    record.flags = X11KeyMap::recordFlags(keysym, press, state);
+    record.time = time;
+    hookProc(Keys::HookAction, X11KeyMap::message(keysym, press, state), reinterpret_cast<qintptr>(&record));
+}
+
+unsigned long X11Platform::keysymOf(int keycode)
+{
+    Display *dpy = display();
+    if (!dpy)
+        return NoSymbol;
+    const KeySym first = XkbKeycodeToKeysym(dpy, KeyCode(keycode), 0, 0);
+    if (X11KeyMap::virtualKey(first) != X11KeyMap::UnknownKey)
+        return first;
+    // A key of a non-Latin group is named by what it is in another group,
+    // much as Windows names keys by their place on the keyboard.
+    for (int group = 1; group < XkbNumKbdGroups; ++group) {
+        const KeySym other = XkbKeycodeToKeysym(dpy, KeyCode(keycode), group, 0);
+        if (X11KeyMap::virtualKey(other) != X11KeyMap::UnknownKey)
+            return other;
+    }
+    return first;
+}
+
 qintptr X11Platform::callNextHook(HookHandle, int, quintptr, qintptr)
 {
+    // RECORD only watches: the event reaches its window whatever we return.
     return 0;
 }
 
 quint32 X11Platform::tickCount()
 {
-    timespec now{};
+    timespec now {};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const quint64 ms = quint64(now.tv_sec) * 1000u + quint64(now.tv_nsec) / 1000000u;
     return quint32(ms);
@@ -30,52 +224,211 @@ quint32 X11Platform::tickCount()
 
 quint32 X11Platform::currentThreadId()
 {
-    return 1;
+    // Everything of ours runs on the GUI thread; the process stands for it.
+    return quint32(getpid());
+}
+
+bool X11Platform::windowManagerActivates()
+{
+    Display *dpy = display();
+    if (!dpy)
+        return false;
+    const Window root = DefaultRootWindow(dpy);
+    const Atom check = atom(dpy, "_NET_SUPPORTING_WM_CHECK");
+    const Window wm = propertyValue(dpy, root, check, XA_WINDOW);
+    // A stale check window left by a window manager that has gone does not
+    // point to itself.
+    if (!wm || propertyValue(dpy, wm, check, XA_WINDOW) != wm)
+        return false;
+    const Atom active = atom(dpy, "_NET_ACTIVE_WINDOW");
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    bool supported = false;
+    if (XGetWindowProperty(dpy, root, atom(dpy, "_NET_SUPPORTED"), 0, 4096, False, XA_ATOM, &actualType,
+            &format, &count, &after, &data)
+            == Success
+        && data && format == 32) {
+        const auto *atoms = reinterpret_cast<const unsigned long *>(data);
+        for (unsigned long i = 0; i < count && !supported; ++i)
+            supported = atoms[i] == active;
+    }
+    if (data)
+        XFree(data);
+    return supported;
+}
+
+Platform::WindowId X11Platform::activeWindow()
+{
+    Display *dpy = display();
+    if (!dpy)
+        return 0;
+    return propertyValue(dpy, DefaultRootWindow(dpy), atom(dpy, "_NET_ACTIVE_WINDOW"), XA_WINDOW);
+}
+
+Platform::WindowId X11Platform::inputFocusClient()
+{
+    Display *dpy = display();
+    if (!dpy)
+        return 0;
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(dpy, &focus, &revert);
+    return clientWindow(focus);
+}
+
+Platform::WindowId X11Platform::clientWindow(WindowId window)
+{
+    Display *dpy = display();
+    const Window root = dpy ? DefaultRootWindow(dpy) : 0;
+    if (!dpy || window == None || window == PointerRoot || window == root)
+        return 0;
+    // Up from the window: the nearest managed client holding it, or else
+    // the top-level it belongs to.
+    const Atom wmState = atom(dpy, "WM_STATE");
+    Window current = window;
+    for (;;) {
+        if (hasProperty(dpy, current, wmState))
+            return current;
+        Window treeRoot = 0;
+        Window parent = 0;
+        Window *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(dpy, current, &treeRoot, &parent, &children, &count))
+            return 0;
+        if (children)
+            XFree(children);
+        if (parent == treeRoot || parent == None)
+            break;
+        current = parent;
+    }
+    // A window manager's frame holds its client further down; without a
+    // window manager the top-level is the client.
+    const Window client = findClientBelow(dpy, current, wmState, 3);
+    return client ? client : current;
+}
+
+bool X11Platform::isOwnWindow(WindowId window) const
+{
+    const auto windows = QGuiApplication::allWindows();
+    for (QWindow *own : windows) {
+        if (own->handle() && own->winId() == window)
+            return true;
+    }
+    return false;
 }
 
 Platform::WindowId X11Platform::foregroundWindow()
 {
-    return 0;
+    if (!display())
+        return 0;
+    if (windowManagerActivates()) {
+        if (const WindowId active = activeWindow())
+            return active;
+    }
+    return inputFocusClient();
 }
 
-quint32 X11Platform::windowThreadId(WindowId)
+quint32 X11Platform::windowThreadId(WindowId window)
 {
-    return 0;
+    Display *dpy = display();
+    if (!dpy || !window)
+        return 0;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy, window, &attributes))
+        return 0;
+    if (isOwnWindow(window))
+        return currentThreadId();
+    return ForeignThreadBit | quint32(window & ~quintptr(ForeignThreadBit));
 }
 
-bool X11Platform::attachThreadInput(quint32, quint32, bool)
+bool X11Platform::attachThreadInput(quint32 from, quint32 to, bool)
 {
-    return true;
+    // X11 has no per-thread input state to share; what remains is that a
+    // thread cannot be attached to itself.
+    return from != 0 && to != 0 && from != to;
 }
 
 bool X11Platform::caretPosition(QPoint *)
 {
+    // X11 has no system caret.
     return false;
 }
 
 Platform::WindowId X11Platform::focusWindow()
 {
-    return 0;
+    if (const WindowId focus = inputFocusClient())
+        return focus;
+    return windowManagerActivates() ? activeWindow() : 0;
 }
 
-bool X11Platform::windowRect(WindowId, QRect *)
+bool X11Platform::windowRect(WindowId window, QRect *rect)
 {
-    return false;
+    Display *dpy = display();
+    if (!dpy || !window)
+        return false;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy, window, &attributes))
+        return false;
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(dpy, window, attributes.root, 0, 0, &x, &y, &child))
+        return false;
+    if (rect)
+        *rect = QRect(x, y, attributes.width, attributes.height);
+    return true;
 }
 
-bool X11Platform::setForegroundWindow(WindowId)
+bool X11Platform::setForegroundWindow(WindowId window)
 {
-    return false;
+    Display *dpy = display();
+    if (!dpy || !window)
+        return false;
+    const bool managed = windowManagerActivates();
+    const WindowId current = managed ? activeWindow() : inputFocusClient();
+    // Already in front: asking again would only race the activation of a
+    // window we are about to show.
+    if (current == window)
+        return true;
+    if (managed) {
+        XEvent event {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = atom(dpy, "_NET_ACTIVE_WINDOW");
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = ActivationSourcePager;
+        event.xclient.data.l[1] = CurrentTime;
+        event.xclient.data.l[2] = long(current);
+        XSendEvent(
+            dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else {
+        XRaiseWindow(dpy, window);
+    }
+    // Set the focus directly as well, so that keys injected right after this
+    // go to the window even before the window manager has acted.
+    XSetInputFocus(dpy, window, RevertToParent, CurrentTime);
+    // No round trip: the user is waiting for the paste.
+    XFlush(dpy);
+    return true;
 }
 
-void X11Platform::injectKey(quint32, quint32)
+void X11Platform::injectKey(quint32 vk, quint32 flags)
 {
+    Display *dpy = display();
+    if (!dpy)
+        return;
+    if (!injector)
+        injector = new X11KeyInjector(dpy);
+    injector->inject(vk, flags & Keys::KeyEventKeyUp);
 }
 
 QString X11Platform::sessionProblem() const
 {
-    const bool wayland = qgetenv("XDG_SESSION_TYPE") == "wayland"
-        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool wayland
+        = qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (wayland)
         return QStringLiteral("quillet: this is a Wayland session, which quillet does not "
                               "support: the global hot key (Right Ctrl twice) and the paste "

@@ -103,6 +103,12 @@ InputDialog::InputDialog(QWidget *parent)
     connect(trayIcon, &QSystemTrayIcon::activated, this, &InputDialog::onIconActivated);
     initIcon();
     trayIcon->setVisible(true);
+
+    // The form's own minimum is smaller than what its widgets need (the
+    // preview alone asks for 500 pixels): never let the popup become so
+    // small that the preview or the buttons are cut off.
+    setMinimumSize(minimumSize().expandedTo(layout()->minimumSize()));
+    resize(size().expandedTo(minimumSize()));
 }
 
 InputDialog::~InputDialog()

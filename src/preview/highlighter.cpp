@@ -1,12 +1,16 @@
 #include "highlighter.h"
 
 #include <QBrush>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include "keywordlist.h"
 #include "settings/settings.h"
 
 namespace {
 const QString findRuleName = QStringLiteral("zFind_1");
+// The state of a line that waits for a later slice; a coloured line has -1.
+const int pendingState = -2;
 
 // Every rule colours its matches with its own foreground on the preview's
 // background, and sets nothing else.
@@ -21,7 +25,12 @@ QTextCharFormat ruleFormat(const QColor &foreground)
 
 Highlighter::Highlighter(QTextDocument *parent)
     : QSyntaxHighlighter(parent)
-{ }
+{
+    // A slice ends when control is back in the event loop.
+    nextSlice.setSingleShot(true);
+    nextSlice.setInterval(0);
+    connect(&nextSlice, &QTimer::timeout, this, &Highlighter::colourPendingLines);
+}
 
 void Highlighter::addRule(const QString &name, const QString &pattern, const QTextCharFormat &format)
 {
@@ -88,10 +97,79 @@ void Highlighter::loadKeywordList(const QString &listName)
 
 void Highlighter::highlightBlock(const QString &text)
 {
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        // A line emptied while it waited has nothing left to wait for.
+        if (currentBlockState() == pendingState)
+            setCurrentBlockState(-1);
         return;
+    }
+    if (workBudget >= 0) {
+        if (!sliceOpen) {
+            sliceOpen = true;
+            linesThisSlice = 0;
+            sliceClock.start();
+            nextSlice.start();
+        }
+        // At least one line per slice, so that every slice makes progress.
+        if (linesThisSlice > 0 && sliceClock.elapsed() >= workBudget) {
+            setCurrentBlockState(pendingState);
+            const int line = currentBlock().blockNumber();
+            if (!linesPending || line < firstPendingLine)
+                firstPendingLine = line;
+            linesPending = true;
+            return;
+        }
+        ++linesThisSlice;
+    }
     setCurrentBlockState(-1);
-    highlightText(text);
+    highlightText(text.length() > maxColouredLength ? text.left(maxColouredLength) : text);
+}
+
+void Highlighter::colourPendingLines()
+{
+    sliceOpen = false;
+    if (!linesPending || !document())
+        return;
+    linesPending = false;
+    const int from = firstPendingLine;
+    sliceOpen = true;
+    linesThisSlice = 0;
+    sliceClock.start();
+    // Colouring a pending line goes on by itself into the following lines
+    // while their state changes; the search picks it up again after a line
+    // that stays as it was (an empty one) or the end of the slice.
+    for (QTextBlock block = document()->findBlockByNumber(from); block.isValid(); block = block.next()) {
+        if (block.userState() != pendingState)
+            continue;
+        if (linesThisSlice > 0 && sliceClock.elapsed() >= workBudget) {
+            linesPending = true;
+            firstPendingLine = block.blockNumber();
+            break;
+        }
+        rehighlightBlock(block);
+        if (linesPending) {
+            // The slice ran out inside the chain.
+            break;
+        }
+    }
+    sliceOpen = false;
+    if (!linesPending && from > 0 && pendingLines() > 0) {
+        // An edit before the first pending line moved it up.
+        linesPending = true;
+        firstPendingLine = 0;
+    }
+    if (linesPending)
+        nextSlice.start();
+}
+
+int Highlighter::pendingLines() const
+{
+    int count = 0;
+    if (!document())
+        return 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        count += block.userState() == pendingState;
+    return count;
 }
 
 void Highlighter::highlightText(const QString &text)

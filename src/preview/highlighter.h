@@ -4,10 +4,24 @@
 #include <QMap>
 #include <QRegExp>
 #include <QSyntaxHighlighter>
+#include <QElapsedTimer>
 #include <QTextCharFormat>
+#include <QTimer>
 
 // Colours the preview: keywords and the comment expression of the keyword
 // list file, quoted literals, values, and the matches of the popup's filter.
+//
+// Rules are applied in the order of their names; a later rule overrides an
+// earlier one where both match. Each line is coloured on its own.
+//
+// Two bounds keep a huge entry or a badly backtracking expression from
+// freezing the popup:
+// - only the first maxColouredLength characters of a line are coloured;
+// - one pass of colouring (a new text, a new filter) spends at most the work
+//   budget on colouring lines; the lines left over are coloured in further
+//   slices of the same length from the event loop, in document order. When
+//   all slices have run every line has exactly the colours of one
+//   uninterrupted pass.
 class Highlighter : public QSyntaxHighlighter
 {
     Q_OBJECT
@@ -30,14 +44,33 @@ public:
     const QMap<QString, HighlightingRule> &ruleSet() const { return rules; }
     QString comment() const { return commentPattern; }
 
+    // Lines longer than this are coloured in their first part only.
+    static const int maxColouredLength = 1000;
+    // Milliseconds of colouring per slice; negative: no limit, every pass
+    // colours the whole document at once.
+    void setWorkBudget(int milliseconds) { workBudget = milliseconds; }
+    // Lines still waiting for a later slice.
+    int pendingLines() const;
+
 protected:
     void highlightBlock(const QString &text) override;
     void highlightText(const QString &text);
 
 private:
+    void colourPendingLines();
+
     QMap<QString, HighlightingRule> rules;
     QString commentPattern;
     QTextCharFormat commentFormat;
+
+    int workBudget = 50;
+    QElapsedTimer sliceClock;
+    bool sliceOpen = false;
+    int linesThisSlice = 0;
+    // No line before this one waits for a later slice.
+    int firstPendingLine = 0;
+    bool linesPending = false;
+    QTimer nextSlice;
 };
 
 #endif  // HIGHLIGHTER_H

@@ -47,6 +47,9 @@ bool ClipListFile::save(
 {
     if (history.isEmpty())
         return true;
+    // Only a purging save killed half-way leaves this behind: a copy of a
+    // history that may hold entries deleted since.
+    QFile::remove(SafeFileWriter::temporaryPath(backupPath()));
     const QByteArray content = ClipListCodec::encode(history);
     return purgeOlderCopies ? savePurging(content, failedPath, error)
                             : saveRotating(content, failedPath, error);
@@ -58,7 +61,7 @@ bool ClipListFile::saveRotating(const QByteArray &content, QString *failedPath, 
     const QString backup = backupPath();
     const QString temporary = SafeFileWriter::temporaryPath(main);
     if (!SafeFileWriter::writeTemporary(main, content, SafeFileWriter::privatePermissions(), error)) {
-        *failedPath = temporary;
+        *failedPath = main;
         return false;
     }
     // Only a main file that can be read becomes the backup: when it is
@@ -96,7 +99,5 @@ bool ClipListFile::savePurging(const QByteArray &content, QString *failedPath, Q
         *failedPath = backup;
         return false;
     }
-    // A save killed half-way may have left a copy of an older history.
-    QFile::remove(SafeFileWriter::temporaryPath(backup));
     return true;
 }

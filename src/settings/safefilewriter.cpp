@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -87,15 +86,6 @@ mode_t toMode(QFileDevice::Permissions permissions)
     return mode;
 }
 
-// Makes a finished rename in `directory` durable as well.
-void syncDirectory(const QString &directory)
-{
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
 #endif
 
 // Writes `content` into a new file at `path` and flushes it to the disk.
@@ -221,7 +211,6 @@ bool SafeFileWriter::replace(const QString &from, const QString &to, QString *er
         setError(error, systemError());
         return false;
     }
-    syncDirectory(QFileInfo(to).absolutePath());
     return true;
 #endif
 }

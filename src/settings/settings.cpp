@@ -4,10 +4,10 @@
 #include "cliplistfile.h"
 #include "safefilewriter.h"
 #include "savefailure.h"
+#include "settingsdraft.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <QTextCodec>
 #include <QTextStream>
@@ -118,17 +118,6 @@ bool isReadableOrAbsent(const QString &path)
         return true;
     return file.open(QIODevice::ReadOnly);
 }
-
-// The settings file is private to the user, like the history. QSettings
-// keeps the permissions of the file it replaces, so a new file is created
-// empty and private before QSettings writes it.
-bool makePrivate(const QString &path, QString *error)
-{
-    if (!QFile::exists(path))
-        return SafeFileWriter::write(path, QByteArray(), SafeFileWriter::privatePermissions(), error);
-    QFile::setPermissions(path, SafeFileWriter::privatePermissions());
-    return true;
-}
 }  // namespace
 
 void Settings::save(bool purgeOlderCopies)
@@ -136,47 +125,37 @@ void Settings::save(bool purgeOlderCopies)
     const QString prefix = AppDir::path() + QLatin1Char('/');
     const QString iniPath = prefix + QStringLiteral("quillet.ini");
     const bool iniReadable = isReadableOrAbsent(iniPath);
-    bool iniWritten = false;
-    {
-        QSettings ini(iniPath, QSettings::IniFormat);
-        ini.setIniCodec("UTF-8");
-        if (iniReadable) {
-            ini.setValue(QStringLiteral("size"), size);
-            ini.setValue(QStringLiteral("case"), ignoreCase);
-            ini.setValue(QStringLiteral("word"), word);
-            ini.setValue(QStringLiteral("linewrap"), linewrap);
-            ini.setValue(QStringLiteral("font/text_family"), textFont.family());
-            ini.setValue(QStringLiteral("font/text_pointSize"), textFont.pointSize());
-            ini.setValue(QStringLiteral("font/text_bold"), textFont.weight() > 57);
-            ini.setValue(QStringLiteral("font/inp_family"), inpFont.family());
-            ini.setValue(QStringLiteral("font/inp_pointSize"), inpFont.pointSize());
-            ini.setValue(QStringLiteral("font/inp_bold"), inpFont.weight() > 57);
-            for (const ColorKey &color : colorKeys)
-                ini.setValue(QLatin1String(color.key), (this->*color.member).name());
-        }
-
-        QString failedPath;
-        QString error;
-        if (!ClipListFile(prefix).save(history, purgeOlderCopies, &failedPath, &error))
-            SaveFailure::report(failedPath, error);
-
-        if (!iniReadable) {
-            SaveFailure::report(iniPath, QStringLiteral("the file cannot be read"));
-        } else if (!makePrivate(iniPath, &error)) {
-            SaveFailure::report(iniPath, error);
-        } else {
-            // QSettings replaces the file in one step, keeping its permissions.
-            // Its status keeps the first problem it met: the byte order mark
-            // of the file it read counts as one, so only an access error
-            // says for sure that the file was not written.
-            ini.sync();
-            iniWritten = ini.status() != QSettings::AccessError;
-            if (!iniWritten)
-                SaveFailure::report(iniPath, QStringLiteral("the file cannot be written"));
-        }
+    QString error;
+    SettingsDraft draft(iniPath);
+    if (iniReadable && draft.open(&error)) {
+        QSettings *ini = draft.settings();
+        ini->setValue(QStringLiteral("size"), size);
+        ini->setValue(QStringLiteral("case"), ignoreCase);
+        ini->setValue(QStringLiteral("word"), word);
+        ini->setValue(QStringLiteral("linewrap"), linewrap);
+        ini->setValue(QStringLiteral("font/text_family"), textFont.family());
+        ini->setValue(QStringLiteral("font/text_pointSize"), textFont.pointSize());
+        ini->setValue(QStringLiteral("font/text_bold"), textFont.weight() > 57);
+        ini->setValue(QStringLiteral("font/inp_family"), inpFont.family());
+        ini->setValue(QStringLiteral("font/inp_pointSize"), inpFont.pointSize());
+        ini->setValue(QStringLiteral("font/inp_bold"), inpFont.weight() > 57);
+        for (const ColorKey &color : colorKeys)
+            ini->setValue(QLatin1String(color.key), (this->*color.member).name());
     }
-    if (iniWritten)
+
+    // The clip list goes first, while the settings are still open.
+    QString failedPath;
+    QString clipError;
+    if (!ClipListFile(prefix).save(history, purgeOlderCopies, &failedPath, &clipError))
+        SaveFailure::report(failedPath, clipError);
+
+    if (!iniReadable) {
+        SaveFailure::report(iniPath, QStringLiteral("the file cannot be read"));
+    } else if (!draft.isOpen() || !draft.commit(&error)) {
+        SaveFailure::report(iniPath, error);
+    } else {
         WriteUtf8Bom(iniPath);
+    }
 }
 
 void Settings::WriteUtf8Bom(const QString &path)

@@ -2,6 +2,7 @@
 
 #include "settings/cliplistcodec.h"
 #include "settings/cliplistfile.h"
+#include "settings/compressedblock.h"
 #include "settings/safefilewriter.h"
 
 #include <QTemporaryDir>

@@ -74,6 +74,8 @@ private slots:
     void findRuleReplacedAndRemoved();
     void reloadDropsTheFindRule();
     void addRuleForms();
+    void slicesGiveTheColoursOfOnePass();
+    void longLinesColouredInTheirFirstPart();
 
 private:
     void writeList(const QByteArray &content);
@@ -408,6 +410,74 @@ void TestHighlighter::addRuleForms()
     highlighter.addRule(QStringLiteral("B"), QStringLiteral("z"), format);
     highlighter.addRule(QStringLiteral("B"), QRegExp(), format);
     QVERIFY(highlighter.ruleSet().isEmpty());
+}
+
+void TestHighlighter::slicesGiveTheColoursOfOnePass()
+{
+    writeList("SingleLineComment=//.*$\nint\nreturn\n##NOTWORD##\n#[a-z]+\n");
+    QStringList lines;
+    for (int i = 0; i < 600; ++i) {
+        lines << QStringLiteral("int x%1 = %1; // return \"s\"").arg(i) << QString()
+              << QStringLiteral("#define Y '%1' true").arg(i)
+              << QStringLiteral("\treturn 0x%1;").arg(i, 0, 16);
+    }
+    const QString text = lines.join(QLatin1Char('\n'));
+
+    PlainDocument plain;
+    Highlighter *onePass = makeHighlighter(&plain);
+    onePass->setWorkBudget(-1);
+    plain.setPlainText(text);
+    QCOMPARE(onePass->pendingLines(), 0);
+
+    PlainDocument sliced;
+    Highlighter *slices = makeHighlighter(&sliced);
+    // One line per slice.
+    slices->setWorkBudget(0);
+    sliced.setPlainText(text);
+    QVERIFY(slices->pendingLines() > 1000);
+    QCOMPARE(colourCodes(sliced.lastBlock()), QString(sliced.lastBlock().length() - 1, QLatin1Char('.')));
+    // A waiting line that is emptied does not wait for ever.
+    const QTextBlock waiting = sliced.findBlockByNumber(sliced.blockCount() - 2);
+    QCOMPARE(waiting.userState(), -2);
+    const QString original = waiting.text();
+    QTextCursor cursor(waiting);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    QVERIFY(cursor.block().text().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(slices->pendingLines(), 0, 60000);
+    cursor.insertText(original);
+    QTRY_COMPARE_WITH_TIMEOUT(slices->pendingLines(), 0, 60000);
+
+    const auto compareAll = [&]() {
+        QCOMPARE(sliced.blockCount(), plain.blockCount());
+        for (QTextBlock a = plain.begin(), b = sliced.begin(); a.isValid(); a = a.next(), b = b.next()) {
+            QCOMPARE(colourCodes(b), colourCodes(a));
+            QCOMPARE(b.userState(), a.userState());
+        }
+    };
+    compareAll();
+    QVERIFY(colourCodes(plain.lastBlock()).contains(QLatin1Char('k')));
+
+    slices->setWorkBudget(5);
+    onePass->setFindExpression(QRegExp(QStringLiteral("[0-9]+;")));
+    slices->setFindExpression(QRegExp(QStringLiteral("[0-9]+;")));
+    QTRY_COMPARE_WITH_TIMEOUT(slices->pendingLines(), 0, 60000);
+    compareAll();
+    QVERIFY(colourCodes(plain.firstBlock()).contains(QLatin1Char('f')));
+}
+
+void TestHighlighter::longLinesColouredInTheirFirstPart()
+{
+    writeList(QByteArray());
+    PlainDocument document;
+    makeHighlighter(&document);
+    const int limit = Highlighter::maxColouredLength;
+    QCOMPARE(limit % 5, 0);
+    document.setPlainText(QStringLiteral("x 42 ").repeated(limit / 5 + 100) + QLatin1String("\n")
+        + QStringLiteral("x 42 ").repeated(limit / 5));
+    QCOMPARE(colourCodes(document.firstBlock()),
+        QStringLiteral("..vv.").repeated(limit / 5) + QString(500, QLatin1Char('.')));
+    QCOMPARE(colourCodes(document.lastBlock()), QStringLiteral("..vv.").repeated(limit / 5));
 }
 
 QTEST_MAIN(TestHighlighter)

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -135,7 +136,13 @@ void TestInputDialog::form()
         Qt::WindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint));
     QVERIFY(dialog.isWindow());
     QVERIFY(!(dialog.windowFlags() & Qt::WindowStaysOnTopHint));
-    QCOMPARE(dialog.minimumSize(), QSize(440, 400));
+    // At least the form's minimum, and never so small that widgets are cut off.
+    QCOMPARE(dialog.minimumSize(), QSize(440, 400).expandedTo(dialog.layout()->minimumSize()));
+    dialog.show();
+    dialog.resize(1, 1);
+    const QRect inside = dialog.rect();
+    for (const char *name : { "plainTextEdit", "btnClose", "lblCount", "tableView" })
+        QVERIFY2(inside.contains(dialog.findChild<QWidget *>(QLatin1String(name))->geometry()), name);
     QVERIFY(dialog.isSizeGripEnabled());
 
     auto *label = widget<QLabel>(dialog, "label");
@@ -196,11 +203,11 @@ void TestInputDialog::constructionFromSettings()
     settings->ignoreCase = false;
     settings->word = true;
     settings->linewrap = true;
-    settings->size = QSize(800, 450);
+    settings->size = QSize(1000, 450);
     InputDialog dialog;
 
     QCOMPARE(dialog.history(), sampleHistory);
-    QCOMPARE(dialog.size(), QSize(800, 450));
+    QCOMPARE(dialog.size(), QSize(1000, 450));
     QVERIFY(!widget<QCheckBox>(dialog, "chkCase")->isChecked());
     QVERIFY(widget<QCheckBox>(dialog, "chkWord")->isChecked());
     QVERIFY(widget<QCheckBox>(dialog, "chkLineWrap")->isChecked());
@@ -711,14 +718,14 @@ void TestInputDialog::saveStoresState()
     PopupFixture fixture;
     PopupFixture::resetSettings(sampleHistory);
     InputDialog dialog;
-    dialog.resize(640, 420);
+    dialog.resize(1010, 420);
     widget<QCheckBox>(dialog, "chkCase")->setChecked(false);
     widget<QCheckBox>(dialog, "chkWord")->setChecked(true);
     widget<QCheckBox>(dialog, "chkLineWrap")->setChecked(true);
     Settings::instance()->history.clear();
     dialog.saveSettings();
     const Settings *settings = Settings::instance();
-    QCOMPARE(settings->size, QSize(640, 420));
+    QCOMPARE(settings->size, QSize(1010, 420));
     QVERIFY(!settings->ignoreCase);
     QVERIFY(settings->word);
     QVERIFY(settings->linewrap);

@@ -1,6 +1,8 @@
 #include "persisthelpers.h"
 
 #include "settings/appdir.h"
+#include "settings/cliplistcodec.h"
+#include "settings/safefilewriter.h"
 #include "settings/settings.h"
 
 #include <QTemporaryDir>
@@ -62,6 +64,7 @@ private slots:
     }
     void cleanup()
     {
+        SafeFileWriter::setFailAfterBytes(-1);
         AppDir::setOverride(QString());
         delete dir;
         dir = nullptr;
@@ -195,6 +198,49 @@ private slots:
         for (const char *name : { "cliplist.dat", "cliplist.dat.bak" })
             QCOMPARE(plainText(readBytes(path(name))), QStringLiteral("c<>b<>"));
         QCOMPARE(reloaded()->history, (QStringList { "c", "b" }));
+    }
+
+    // A disk that fills up during a save: every file is as before or whole and
+    // new, and nothing is left behind.
+    void fullDisk_data()
+    {
+        QTest::addColumn<int>("spare");  // bytes left beyond the new clip list
+        QTest::addColumn<bool>("clipListSaved");
+        QTest::newRow("full from the start") << -1 << false;
+        QTest::newRow("clip list fits, settings do not") << 0 << true;
+        QTest::newRow("settings half written") << 300 << true;
+    }
+    void fullDisk()
+    {
+        QFETCH(int, spare);
+        QFETCH(bool, clipListSaved);
+        Settings *s = reloaded();
+        for (const char *entry : { "one", "two" }) {
+            s->history.prepend(QLatin1String(entry));
+            expectDebugLine();
+            s->save();
+        }
+        QMap<QString, QByteArray> before;
+        for (const QString &name : fileNames(dir->path()))
+            before[name] = readBytes(dir->path() + "/" + name);
+
+        s->history.prepend("three");
+        s->size = QSize(321, 123);
+        const int clipListSize = ClipListCodec::encode(s->history).size();
+        SafeFileWriter::setFailAfterBytes(spare < 0 ? 0 : clipListSize + spare);
+        s->save();
+        SafeFileWriter::setFailAfterBytes(-1);
+
+        QCOMPARE(fileNames(dir->path()), before.keys());
+        QCOMPARE(readBytes(iniPath()), before.value("quillet.ini"));
+        if (clipListSaved) {
+            QCOMPARE(readBytes(path("cliplist.dat")), plainFile({ "three", "two", "one" }));
+            QCOMPARE(readBytes(path("cliplist.dat.bak")), before.value("cliplist.dat"));
+        } else {
+            QCOMPARE(readBytes(path("cliplist.dat")), before.value("cliplist.dat"));
+            QCOMPARE(readBytes(path("cliplist.dat.bak")), before.value("cliplist.dat.bak"));
+        }
+        QCOMPARE(reloaded()->size, QSize(700, 500));
     }
 
 #ifdef Q_OS_UNIX

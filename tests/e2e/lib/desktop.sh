@@ -66,14 +66,14 @@ cleanup_app_dirs() {
 }
 trap 'stop_desktop; cleanup_app_dirs' EXIT
 
-# Polls a shell condition every 20 ms for up to $1 milliseconds.
+# Polls a shell condition every 20 ms for up to $1 milliseconds of wall time.
 wait_for() {
     local timeout=$1
     shift
-    local waited=0
+    local deadline=$(( ${EPOCHREALTIME/./} / 1000 + timeout ))
     until eval "$@"; do
+        (( ${EPOCHREALTIME/./} / 1000 >= deadline )) && return 1
         sleep 0.02
-        waited=$((waited + 20))
-        [[ $waited -ge $timeout ]] && return 1
     done
+    return 0
 }

@@ -20,7 +20,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const Atom selection = XInternAtom(display, argv[1], False);
-    const timespec pause{0, 5 * 1000 * 1000};
+    const timespec pause { 0, 5 * 1000 * 1000 };
     for (long waited = 0; waited <= timeoutMs; waited += 5) {
         if (XGetSelectionOwner(display, selection) != 0) {
             XCloseDisplay(display);

@@ -1,0 +1,72 @@
+# The Windows build: cross-compiles the program and its unit tests, runs every
+# unit test under Wine (windows platform, inside Xvfb with a window manager,
+# results read from files since Wine gives them no console), then the Wine
+# end-to-end tests (tests/wine/test_*.sh).
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+start=$SECONDS
+
+bash scripts/build-windows >/tmp/quillet-build-windows.$$.log 2>&1 || {
+    cat /tmp/quillet-build-windows.$$.log
+    rm -f /tmp/quillet-build-windows.$$.log
+    echo "FAIL the Windows build"
+    exit 1
+}
+tail -n 1 /tmp/quillet-build-windows.$$.log
+rm -f /tmp/quillet-build-windows.$$.log
+echo "built in $((SECONDS - start)) s"
+
+source tests/wine/lib/wine.sh
+tests_dir=$QUILLET_WIN_BUILD/dist/tests
+results=$(mktemp -d /tmp/quillet-wine-results.XXXXXX)
+cleanup_stage() {
+    wine_cleanup
+    rm -rf "$results"
+}
+trap cleanup_stage EXIT
+
+start_desktop --wm || exit 1
+step=$SECONDS
+start_wine || exit 1
+trap cleanup_stage EXIT
+echo "Wine prefix ready in $((SECONDS - step)) s"
+
+failed=0
+shopt -s nullglob
+for exe in "$tests_dir"/tst_*.exe; do
+    name=$(basename "$exe" .exe)
+    out=$results/$name.txt
+    step=$SECONDS
+    (cd "$tests_dir" && QT_LOGGING_RULES='qt.qpa.*=false' timeout 300 \
+        wine "$exe" -platform windows -o "$(wine_path "$out"),txt" >/dev/null 2>&1)
+    code=$?
+    totals=$(grep -a '^Totals:' "$out" 2>/dev/null)
+    if [[ $code -eq 0 && "$totals" == *" 0 failed,"* ]]; then
+        echo "PASS $name under Wine: ${totals#Totals: } ($((SECONDS - step)) s)"
+    else
+        echo "FAIL $name under Wine (exit code $code, $((SECONDS - step)) s)"
+        if [[ -s "$out" ]]; then
+            grep -a -v '^PASS ' "$out"
+        else
+            echo "  no results written"
+        fi
+        failed=1
+    fi
+done
+stop_wine
+stop_desktop
+
+# The end-to-end tests share the prefix made above; each runs its own desktop.
+export QUILLET_WINEPREFIX=$WINEPREFIX
+for test in tests/wine/test_*.sh; do
+    step=$SECONDS
+    if timeout 600 bash "$test"; then
+        echo "PASS $(basename "$test") ($((SECONDS - step)) s)"
+    else
+        echo "FAIL $(basename "$test") ($((SECONDS - step)) s)"
+        failed=1
+    fi
+done
+
+echo "Windows stage: $((SECONDS - start)) s"
+exit $failed

@@ -1,0 +1,79 @@
+#include "settingsdraft.h"
+
+#include "safefilewriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+// Where the scratch directory goes: the user's runtime directory when the
+// system has one (a memory file system on Linux desktops, so the draft costs
+// no disk flush), else the temporary directory.
+QString scratchTemplate()
+{
+    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    const QString base = !runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable()
+        ? runtime
+        : QDir::tempPath();
+    return base + QStringLiteral("/quillet-XXXXXX");
+}
+}  // namespace
+
+SettingsDraft::SettingsDraft(const QString &path)
+    : path(path)
+    , scratch(scratchTemplate())
+{ }
+
+SettingsDraft::~SettingsDraft() = default;
+
+bool SettingsDraft::open(QString *error)
+{
+    if (!scratch.isValid()) {
+        *error = QStringLiteral("no temporary directory: %1").arg(scratch.errorString());
+        return false;
+    }
+    const QString copy = scratch.filePath(QStringLiteral("quillet.ini"));
+    QFile original(path);
+    if (original.exists()) {
+        if (!original.open(QIODevice::ReadOnly)) {
+            *error = original.errorString();
+            return false;
+        }
+        QFile file(copy);
+        const QByteArray bytes = original.readAll();
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
+            *error = file.errorString();
+            return false;
+        }
+    }
+    draft.reset(new QSettings(copy, QSettings::IniFormat));
+    draft->setIniCodec("UTF-8");
+    return true;
+}
+
+bool SettingsDraft::isOpen() const
+{
+    return !draft.isNull();
+}
+
+QSettings *SettingsDraft::settings() const
+{
+    return draft.data();
+}
+
+bool SettingsDraft::commit(QString *error)
+{
+    const QString copy = draft->fileName();
+    draft->sync();
+    // The status keeps the first problem met: a byte order mark in the file
+    // read counts as one, so only an access error means "not written".
+    const bool written = draft->status() != QSettings::AccessError;
+    draft.reset();
+    QFile file(copy);
+    if (!written || !file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("the settings could not be written");
+        return false;
+    }
+    return SafeFileWriter::write(path, file.readAll(), SafeFileWriter::privatePermissions(), error);
+}

@@ -1,0 +1,71 @@
+// Lists the icons docked in the tray host: every viewable window of the
+// given WM_CLASS that is embedded somewhere below a top-level window (not a
+// top-level window itself) and no larger than 64 by 64. One line per icon: "X Y WIDTH HEIGHT", the
+// root coordinates of its top-left corner and its size.
+// Usage: xtrayicons CLASS; exit 0 with one line per icon (none: no output).
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool hasClass(Display *display, Window window, const char *name)
+{
+    XClassHint hint;
+    if (!XGetClassHint(display, window, &hint))
+        return false;
+    const bool match = (hint.res_name && std::strcmp(hint.res_name, name) == 0)
+        || (hint.res_class && std::strcmp(hint.res_class, name) == 0);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return match;
+}
+
+void walk(Display *display, Window root, Window window, int depth, const char *name)
+{
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count))
+        return;
+    for (unsigned int i = 0; i < count; ++i) {
+        const Window child = children[i];
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, child, &attributes))
+            continue;
+        // depth 0 are the top-level windows; an embedded icon lies deeper.
+        if (depth > 0 && attributes.map_state == IsViewable && attributes.width <= 64
+            && attributes.height <= 64 && hasClass(display, child, name)) {
+            int x = 0;
+            int y = 0;
+            Window unused = 0;
+            XTranslateCoordinates(display, child, root, 0, 0, &x, &y, &unused);
+            std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+        }
+        walk(display, root, child, depth + 1, name);
+    }
+    if (children)
+        XFree(children);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s CLASS\n", argv[0]);
+        return 2;
+    }
+    Display *display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "cannot open display\n");
+        return 2;
+    }
+    const Window root = DefaultRootWindow(display);
+    walk(display, root, root, 0, argv[1]);
+    XCloseDisplay(display);
+    return 0;
+}

@@ -1,0 +1,177 @@
+// Kills a process that saves over and over, at random moments, hundreds of
+// times, and checks after every kill that the files still load to the
+// history of the last finished save or of the save that was cut short.
+
+#include "persisthelpers.h"
+
+#include "settings/appdir.h"
+#include "settings/settings.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
+using namespace persist;
+
+namespace {
+QByteArray fingerprint(const QStringList &history)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream << history;
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16);
+}
+
+QStringList loadFrom(const QString &directory)
+{
+    *Settings::instance() = Settings();
+    AppDir::setOverride(directory);
+    Settings::instance()->load();
+    AppDir::setOverride(QString());
+    return Settings::instance()->history;
+}
+
+#ifdef Q_OS_UNIX
+void say(const QByteArray &line)
+{
+    const QByteArray out = line + '\n';
+    // Unbuffered: the parent must see every line written before the kill.
+    qint64 done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, out.constData() + done, size_t(out.size() - done));
+        if (n <= 0)
+            return;
+        done += n;
+    }
+}
+
+// Child: saves forever, reporting the fingerprint of each history before and
+// after its save. Most saves add an entry (some holding "<>" or NUL, which
+// takes the framed layout); some delete one and purge the older copies.
+int saveLoop(const QString &directory, quint32 seed)
+{
+    AppDir::setOverride(directory);
+    Settings *s = Settings::instance();
+    s->load();
+    QRandomGenerator random(seed);
+    say("ready " + fingerprint(s->history));
+    for (int i = 0;; ++i) {
+        bool purge = false;
+        if (!s->history.isEmpty() && random.bounded(10) == 0) {
+            s->history.removeAt(random.bounded(s->history.size()));
+            purge = true;
+        } else {
+            QString entry = QStringLiteral("run %1 save %2 ").arg(seed).arg(i);
+            entry += QString(random.bounded(4000), QLatin1Char('a' + char(random.bounded(26))));
+            if (random.bounded(8) == 0)
+                entry += QStringLiteral(" a <> b ");
+            if (random.bounded(16) == 0)
+                entry += QChar(0);
+            s->history.prepend(entry);
+            while (s->history.size() > 40)
+                s->history.removeLast();
+        }
+        if (s->history.isEmpty())
+            continue;
+        s->size = QSize(600 + i % 100, 400);
+        const QByteArray print = fingerprint(s->history);
+        say("begin " + print);
+        s->save(purge);
+        say("done " + print);
+    }
+}
+#endif
+}  // namespace
+
+class TstSaveCrash : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void killedSavesLoseNothing()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("needs SIGKILL");
+#else
+        const int rounds = qEnvironmentVariableIsSet("QUILLET_KILL_ROUNDS")
+            ? qEnvironmentVariableIntValue("QUILLET_KILL_ROUNDS")
+            : 300;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        qInfo("kill test seed %u", seed);
+
+        int interrupted = 0, lost = 0, finishedSaves = 0;
+        QByteArray expected = fingerprint(QStringList());
+        QElapsedTimer clock;
+        clock.start();
+        for (int round = 0; round < rounds; ++round) {
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(),
+                { "--child", "save-loop", dir.path(), QString::number(random.generate()) });
+            QByteArray out;
+            while (!out.contains('\n') && child.waitForReadyRead(10000))
+                out += child.readAllStandardOutput();
+            QVERIFY2(out.startsWith("ready " + expected), out.constData());
+
+            QThread::usleep(random.bounded(120000));
+            ::kill(pid_t(child.processId()), SIGKILL);
+            QVERIFY(child.waitForFinished(10000));
+            out += child.readAllStandardOutput();
+
+            QByteArray lastDone = expected, inProgress;
+            for (const QByteArray &line : out.split('\n')) {
+                if (line.startsWith("begin ")) {
+                    inProgress = line.mid(6);
+                } else if (line.startsWith("done ")) {
+                    lastDone = line.mid(5);
+                    inProgress.clear();
+                    ++finishedSaves;
+                }
+            }
+            if (qEnvironmentVariableIsSet("QUILLET_KILL_DEBUG"))
+                qInfo("%s", out.constData());
+            if (!inProgress.isEmpty())
+                ++interrupted;
+
+            const QStringList history = loadFrom(dir.path());
+            const QByteArray loaded = fingerprint(history);
+            if (loaded != lastDone && loaded != inProgress) {
+                ++lost;
+                qWarning("round %d: loaded %s (%d entries), expected %s or %s", round, loaded.constData(),
+                    int(history.size()), lastDone.constData(), inProgress.constData());
+            }
+            QVERIFY(Settings::instance()->size.isValid());
+            expected = loaded;
+        }
+        qInfo("kill test: %d rounds in %lld ms, %d saves finished, %d saves interrupted, %d histories lost",
+            rounds, clock.elapsed(), finishedSaves, interrupted, lost);
+        qInfo("files left: %s", qPrintable(fileNames(dir.path()).join(QLatin1Char(' '))));
+        QCOMPARE(lost, 0);
+        // The kills must really land inside saves for the test to mean much.
+        QVERIFY(interrupted >= rounds / 2);
+#endif
+    }
+};
+
+int main(int argc, char **argv)
+{
+#ifdef Q_OS_UNIX
+    if (argc == 5 && qstrcmp(argv[1], "--child") == 0 && qstrcmp(argv[2], "save-loop") == 0) {
+        QCoreApplication app(argc, argv);
+        return saveLoop(QString::fromLocal8Bit(argv[3]), QByteArray(argv[4]).toUInt());
+    }
+#endif
+    QTEST_MAIN_IMPL(TstSaveCrash)
+}
+
+#include "tst_savecrash.moc"

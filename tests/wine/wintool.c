@@ -1,0 +1,89 @@
+/* A small Win32 helper for the Wine end-to-end tests. Wine programs have no
+ * console here, so every answer goes to a file (UTF-8).
+ *   wintool edittext CLASS OUT    text of the first Edit control of the top
+ *                                 window of class CLASS (e.g. Notepad)
+ *   wintool foreground OUT        class and title of the foreground window
+ *   wintool visible TITLE OUT     "1" when a visible top window has TITLE
+ * Exit code 0 on success, 1 when the window was not found, 2 on bad use.
+ * Build: x86_64-w64-mingw32-gcc-posix -O2 -static -municode wintool.c -luser32 */
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+static int write_utf8(const wchar_t *path, const wchar_t *text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+    char *bytes = malloc(size > 0 ? size : 1);
+    FILE *file;
+    if (!bytes)
+        return 2;
+    bytes[0] = 0;
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, size, NULL, NULL);
+    file = _wfopen(path, L"wb");
+    if (!file) {
+        free(bytes);
+        return 2;
+    }
+    fputs(bytes, file);
+    fclose(file);
+    free(bytes);
+    return 0;
+}
+
+static int edit_text(const wchar_t *cls, const wchar_t *out)
+{
+    HWND top = FindWindowW(cls, NULL);
+    HWND edit;
+    LRESULT length;
+    wchar_t *text;
+    int result;
+    if (!top)
+        return 1;
+    edit = FindWindowExW(top, NULL, L"Edit", NULL);
+    if (!edit)
+        return 1;
+    /* Another process's edit text needs WM_GETTEXT; GetWindowText does not
+     * reach it. */
+    length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    text = calloc((size_t)length + 1, sizeof(wchar_t));
+    if (!text)
+        return 2;
+    SendMessageW(edit, WM_GETTEXT, (WPARAM)length + 1, (LPARAM)text);
+    result = write_utf8(out, text);
+    free(text);
+    return result;
+}
+
+static int foreground(const wchar_t *out)
+{
+    wchar_t cls[256] = L"", title[512] = L"", line[800];
+    HWND window = GetForegroundWindow();
+    if (window) {
+        GetClassNameW(window, cls, 256);
+        GetWindowTextW(window, title, 512);
+    }
+    _snwprintf(line, 800, L"%ls\n%ls\n", cls, title);
+    line[799] = 0;
+    return write_utf8(out, line);
+}
+
+static int visible(const wchar_t *title, const wchar_t *out)
+{
+    HWND window = FindWindowW(NULL, title);
+    int shown = window && IsWindowVisible(window);
+    int result = write_utf8(out, shown ? L"1\n" : L"0\n");
+    return result ? result : (window ? 0 : 1);
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    if (argc == 4 && !wcscmp(argv[1], L"edittext"))
+        return edit_text(argv[2], argv[3]);
+    if (argc == 3 && !wcscmp(argv[1], L"foreground"))
+        return foreground(argv[2]);
+    if (argc == 4 && !wcscmp(argv[1], L"visible"))
+        return visible(argv[2], argv[3]);
+    return 2;
+}
