@@ -1,0 +1,82 @@
+#ifndef BENCHCOMMON_H
+#define BENCHCOMMON_H
+
+#include "platform/fakeplatform.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVector>
+
+// Command line of every benchmark: `--smoke` runs once at the smallest
+// size, `--runs N` caps the repetitions of each measure.
+struct BenchOptions
+{
+    bool smoke = false;
+    int runs = 15;
+    // Wall-clock budget of one measure in seconds: big sizes stop early.
+    double budget = 4.0;
+
+    static BenchOptions parse(int argc, char **argv);
+    // How many times to repeat a measure whose single run took `firstMs`.
+    int repeatsFor(double firstMs) const;
+};
+
+// Milliseconds since an arbitrary fixed point, sub-microsecond resolution.
+double nowMs();
+
+// Samples of one measure and their summary line.
+class Samples
+{
+public:
+    void add(double value) { values.append(value); }
+    int count() const { return values.size(); }
+    double median() const;
+    double percentile(double p) const;
+    double min() const;
+    double max() const;
+    // Prints "RESULT measure | sizes | median | p10 | p90 | min | max | runs | unit".
+    void print(
+        const QString &measure, const QString &sizes, const QString &unit = QStringLiteral("ms")) const;
+
+private:
+    QVector<double> values;
+};
+
+// "100 B", "10 KB", "1 MB" for a size in bytes.
+QString sizeName(int bytes);
+
+// A history entry of `bytes` characters (ASCII, so as many bytes in UTF-8):
+// lines of code-like text with tabs, quoted literals, numbers, comments and
+// now and then a full-width space, started by a line that makes it unique.
+QString makeEntry(int index, int bytes);
+// `count` distinct entries of `bytes` each, newest first.
+QStringList makeHistory(int count, int bytes, int firstIndex = 0);
+
+// Writes the keyword list the benchmarks colour with into `appDir`/list.
+void writeKeywordList(const QString &appDir);
+
+// A temporary application directory with a keyword list, the fake platform
+// layer and the settings record at the program's defaults.
+class BenchEnv
+{
+public:
+    BenchEnv();
+    ~BenchEnv();
+    BenchEnv(const BenchEnv &) = delete;
+    BenchEnv &operator=(const BenchEnv &) = delete;
+
+    QString path() const { return dir.path(); }
+    // Resets the settings record to the defaults with `history`.
+    void resetSettings(const QStringList &history, int histmax = 500);
+
+private:
+    FakePlatform platform;
+    QTemporaryDir dir;
+};
+
+// Processes events until one pass handles none (bounded).
+void settle();
+
+#endif  // BENCHCOMMON_H
