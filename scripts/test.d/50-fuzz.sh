@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/lib.sh
-dir=${QUILLET_BUILD:-build}-fuzz
+dir=$(realpath -m "${QUILLET_BUILD:-build}-fuzz")
 seconds=${QUILLET_FUZZ_SECONDS:-30}
 # Only the fuzz targets and the few sources they read with are built.
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -23,7 +23,7 @@ for corpus in fuzz/corpus/*/; do
     target=$(basename "$corpus")
     mkdir -p "$work/$target/corpus" "$work/$target/artifacts"
     cp "$corpus"* "$work/$target/corpus/"
-    if (cd "$work/$target" && "$OLDPWD/$dir/fuzz/$target" -max_total_time="$seconds" -timeout=5 \
+    if (cd "$work/$target" && "$dir/fuzz/$target" -max_total_time="$seconds" -timeout=5 \
         -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$work/$target/artifacts/" corpus \
         >log 2>&1); then
         echo "$target: $(grep -o 'number_of_executed_units: [0-9]*' "$work/$target/log" | tail -1)"
