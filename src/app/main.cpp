@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -68,6 +69,13 @@ int main(int argc, char *argv[])
     } else {
         QGuiApplication::setQuitOnLastWindowClosed(false);
         hidden = new HideFromTaskbar(window, Qt::Dialog);
+        // A session that cannot serve the hot key or the paste is named
+        // once more where a user who never reads standard error looks.
+        if (!problem.isEmpty())
+            QTimer::singleShot(0, popup, [popup, problem] {
+                popup->tray()->showMessage(
+                    QStringLiteral("Quillet"), problem, QSystemTrayIcon::Warning, 20000);
+            });
         exitCode = app->exec();
     }
 

@@ -38,7 +38,11 @@ bool X11KeyWatcher::start()
     data = XOpenDisplay(nullptr);
     int major = 0;
     int minor = 0;
-    if (!control || !data || !XRecordQueryVersion(control, &major, &minor)) {
+    int unused = 0;
+    // Asking for the version of a missing extension makes Xlib print a
+    // line of its own; the start-up message already names what is missing.
+    const bool hasRecord = control && XQueryExtension(control, "RECORD", &unused, &unused, &unused);
+    if (!hasRecord || !data || !XRecordQueryVersion(control, &major, &minor)) {
         stop();
         return false;
     }

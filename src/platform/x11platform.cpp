@@ -433,5 +433,22 @@ QString X11Platform::sessionProblem() const
         return QStringLiteral("quillet: this is a Wayland session, which quillet does not "
                               "support: the global hot key (Right Ctrl twice) and the paste "
                               "need an X11 session. Log in to an X11 session to use them.");
+    Display *dpy = const_cast<X11Platform *>(this)->display();
+    if (!dpy)
+        return QStringLiteral("quillet: cannot open the X display (is DISPLAY set?); the "
+                              "global hot key and the paste need an X11 session.");
+    QStringList missing;
+    int opcode = 0;
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XQueryExtension(dpy, "RECORD", &opcode, &eventBase, &errorBase))
+        missing << QStringLiteral("the RECORD extension (needed for the hot key)");
+    if (!XQueryExtension(dpy, "XTEST", &opcode, &eventBase, &errorBase))
+        missing << QStringLiteral("the XTEST extension (needed for the paste)");
+    if (!missing.isEmpty())
+        return QStringLiteral("quillet: this X server lacks %1; enable %2 in the X server's "
+                              "configuration or start quillet on another display.")
+            .arg(missing.join(QStringLiteral(" and ")),
+                missing.size() > 1 ? QStringLiteral("these extensions") : QStringLiteral("the extension"));
     return QString();
 }

@@ -2,6 +2,7 @@
 # a tray host, and optionally a window manager.
 #   source tests/e2e/lib/desktop.sh
 #   start_desktop [--wm]     # exports DISPLAY; stop_desktop runs on exit
+# XVFB_EXTRA_ARGS adds arguments to Xvfb (e.g. "-extension RECORD").
 # Needs QUILLET_BUILD (the build tree with tests/e2e/tools).
 # shellcheck shell=bash
 
@@ -25,7 +26,8 @@ start_desktop() {
     local fifo
     fifo=$(mktemp -u /tmp/quillet-xvfb.XXXXXX)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    # shellcheck disable=SC2086
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp ${XVFB_EXTRA_ARGS:-} 3>"$fifo" >/dev/null 2>&1 &
     DESKTOP_PIDS+=($!)
     local number
     read -r -t 10 number <"$fifo"
