@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QStringList>
 
-// The byte layout of the clip list file (see docs/file-formats.md).
+// The byte layout of the clip list file (see "File formats" in the README).
 //
 // Plain layout: the entries, newest first, each followed by "<>", as UTF-8
 // in a compressed block. It cannot hold an entry that contains "<>" or a
