@@ -28,7 +28,7 @@ QVariant InputTableModel::data(const QModelIndex &index, int role) const
     const int at = position(index.row());
     if (at < 0)
         return QVariant();
-    return displayText(history->at(at));
+    return listText(history->at(at));
 }
 
 bool InputTableModel::removeRows(int row, int n, const QModelIndex &parent)
@@ -98,4 +98,37 @@ QString InputTableModel::displayText(const QString &entry)
     text.remove(QLatin1Char('\t'));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text.trimmed();
+}
+
+QString InputTableModel::listText(const QString &entry, int limit)
+{
+    // The same steps as displayText, stopping once `limit` characters are
+    // taken: leading blanks (a line feed is one) and tabs go, tabs inside
+    // go, line feeds become spaces.
+    const int size = entry.size();
+    int from = 0;
+    while (from < size && (entry.at(from) == QLatin1Char('\t') || entry.at(from).isSpace()))
+        ++from;
+    QString text;
+    text.reserve(qMin(size - from, limit + 1));
+    for (int i = from; i < size && text.size() <= limit; ++i) {
+        const QChar c = entry.at(i);
+        if (c == QLatin1Char('\t'))
+            continue;
+        text += c == QLatin1Char('\n') ? QLatin1Char(' ') : c;
+    }
+    if (text.size() <= limit) {
+        // All of the entry was taken: trim its end as displayText does.
+        int end = text.size();
+        while (end > 0 && text.at(end - 1).isSpace())
+            --end;
+        text.truncate(end);
+        return text;
+    }
+    int cut = limit;
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+        --cut;
+    text.truncate(cut);
+    text += QChar(0x2026);
+    return text;
 }

@@ -35,6 +35,12 @@ public:
 
     // An entry as one list line: no tabs, line feeds as spaces, trimmed.
     static QString displayText(const QString &entry);
+    // What a row shows: displayText cut after `limit` characters, with "…"
+    // where it was cut. A row never shows more than fits its width and the
+    // view elides the rest with the same "…", so this looks the same while
+    // reading only the start of a huge entry.
+    static QString listText(const QString &entry, int limit = listTextLimit);
+    static constexpr int listTextLimit = 1024;
 
 private:
     int count = 0;

@@ -21,6 +21,8 @@ private:
 private slots:
     void displayText_data();
     void displayText();
+    void listText_data();
+    void listText();
     void rowsMapIntoHistory();
     void emptyModel();
     void tester();
@@ -60,6 +62,43 @@ void TestInputTableModel::displayText()
     fill(model, { 1 });
     QCOMPARE(model.data(model.index(0, 0)).toString(), shown);
     QCOMPARE(InputTableModel::displayText(entry), shown);
+}
+
+// The list shows a huge entry's start only; below the limit it shows
+// exactly the display text, above it the display text's start and "…".
+void TestInputTableModel::listText_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("limit");
+    const QString blanks = QStringLiteral("\t \n\u3000\r\n");
+    QTest::newRow("short") << QStringLiteral("  a\tb\nc  ") << 8;
+    QTest::newRow("exactly the limit") << QStringLiteral("\tabcd\n") << 4;
+    QTest::newRow("one over") << QStringLiteral("abcde") << 4;
+    QTest::newRow("blanks at both ends") << blanks + QStringLiteral("x y") + blanks << 3;
+    QTest::newRow("cut inside trailing blanks") << QStringLiteral("abc") + blanks << 5;
+    QTest::newRow("only blanks") << blanks << 2;
+    QTest::newRow("tabs not counted") << QStringLiteral("a\t\t\tb\t\tc") << 3;
+    QTest::newRow("surrogate pair at the cut") << QStringLiteral("ab\U0001F600cd") << 3;
+    QString lines;
+    for (int i = 0; i < 2000; ++i)
+        lines += QStringLiteral("\tline %1\r\n").arg(i);
+    QTest::newRow("many lines") << lines << InputTableModel::listTextLimit;
+}
+
+void TestInputTableModel::listText()
+{
+    QFETCH(QString, entry);
+    QFETCH(int, limit);
+    const QString full = InputTableModel::displayText(entry);
+    const QString shown = InputTableModel::listText(entry, limit);
+    if (full.size() <= limit) {
+        QCOMPARE(shown, full);
+    } else {
+        QVERIFY(shown.endsWith(QChar(0x2026)));
+        const QString start = shown.left(shown.size() - 1);
+        QVERIFY(start.size() == limit || (start.size() == limit - 1 && full.at(limit - 1).isHighSurrogate()));
+        QVERIFY(full.startsWith(start));
+    }
 }
 
 void TestInputTableModel::rowsMapIntoHistory()
