@@ -111,13 +111,18 @@ QString InputTableModel::listText(const QString &entry, int limit)
         ++from;
     QString text;
     text.reserve(qMin(size - from, limit + 1));
-    for (int i = from; i < size && text.size() <= limit; ++i) {
+    int i = from;
+    for (; i < size && text.size() <= limit; ++i) {
         const QChar c = entry.at(i);
         if (c == QLatin1Char('\t'))
             continue;
         text += c == QLatin1Char('\n') ? QLatin1Char(' ') : c;
     }
-    if (text.size() <= limit) {
+    // Past the limit only blanks: the trimmed text ends within the limit.
+    bool more = text.size() > limit && !text.at(limit).isSpace();
+    for (; i < size && !more && text.size() > limit; ++i)
+        more = entry.at(i) != QLatin1Char('\t') && !entry.at(i).isSpace();
+    if (!more) {
         // All of the entry was taken: trim its end as displayText does.
         int end = text.size();
         while (end > 0 && text.at(end - 1).isSpace())
