@@ -1,5 +1,6 @@
 #include "textedit.h"
 
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTextBlock>
@@ -32,6 +33,67 @@ TextEdit::TextEdit(QWidget *parent)
     viewport()->setCursor(Qt::ArrowCursor);
     highlighter = new Highlighter(document());
     highlighter->loadKeywordList(QString());
+    nextSlice.setSingleShot(true);
+    nextSlice.setInterval(0);
+    connect(&nextSlice, &QTimer::timeout, this, &TextEdit::appendSlices);
+}
+
+void TextEdit::showText(const QString &text)
+{
+    nextSlice.stop();
+    pendingText = text;
+    loadedUpTo = cutAfterLine(0, firstPartLength);
+    setPlainText(loadedUpTo == text.size() ? text : text.left(loadedUpTo));
+    loadedCharacters = document()->characterCount();
+    if (isLoading())
+        nextSlice.start();
+    else
+        pendingText.clear();
+}
+
+// Where a part of `length` characters starting at `from` ends: after the
+// first line end at or past that length. A line so long that no line end
+// follows soon is taken whole: appending to a line lays all of it out again.
+int TextEdit::cutAfterLine(int from, int length) const
+{
+    const int size = pendingText.size();
+    if (size - from <= length)
+        return size;
+    const int lineEnd = pendingText.indexOf(QLatin1Char('\n'), from + length - 1);
+    if (lineEnd < 0 || lineEnd - from > 64 * length)
+        return size;
+    return lineEnd + 1;
+}
+
+void TextEdit::appendSlices()
+{
+    // Something else replaced the text meanwhile: the rest is not ours to add.
+    if (document()->characterCount() != loadedCharacters) {
+        pendingText.clear();
+        loadedUpTo = 0;
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const bool undo = document()->isUndoRedoEnabled();
+    document()->setUndoRedoEnabled(false);
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    // A few pieces per turn of the event loop, as many as fit in 10 ms.
+    do {
+        const int cut = cutAfterLine(loadedUpTo, sliceLength);
+        end.insertText(pendingText.mid(loadedUpTo, cut - loadedUpTo));
+        loadedUpTo = cut;
+    } while (isLoading() && clock.elapsed() < 10);
+    document()->setUndoRedoEnabled(undo);
+    loadedCharacters = document()->characterCount();
+    if (isLoading()) {
+        nextSlice.start();
+    } else {
+        pendingText.clear();
+        loadedUpTo = 0;
+        viewport()->update();
+    }
 }
 
 TextEdit::~TextEdit()
@@ -99,6 +161,8 @@ QVector<TextEdit::Mark> TextEdit::marks(const QFont &baseFont) const
         result.append({ QString(QChar(0x2193)), f2, QPointF(r.left(), r.bottom() - 2) });
     }
 
+    if (isLoading())
+        return result;
     cursor.movePosition(QTextCursor::End);
     const QRect r = cursorRect(cursor);
     result.append({ QString(QChar(0x2190)), f2, QPointF(r.left(), r.bottom() - 2) });

@@ -112,6 +112,9 @@ private slots:
     void sameMarksAsACharacterWalk_data();
     void sameMarksAsACharacterWalk();
     void paintsWithoutTrouble();
+    void longTextComesInSlices_data();
+    void longTextComesInSlices();
+    void newTextStopsTheOldLoad();
 
 private:
     TextEdit *makeEdit(const QString &text);
@@ -382,6 +385,73 @@ void TestTextEdit::paintsWithoutTrouble()
         for (int x = 0; x < image.width() && !markColourSeen; ++x)
             markColourSeen = QColor(image.pixel(x, y)) == markColour;
     QVERIFY(markColourSeen);
+}
+
+void TestTextEdit::longTextComesInSlices_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("sliced");
+    QString lines;
+    for (int i = 0; lines.size() < 6 * TextEdit::firstPartLength; ++i)
+        lines += QStringLiteral("\tline %1\u3000int x;\r\n").arg(i);
+    QTest::newRow("short") << QStringLiteral("a\tb\n\u3000c") << false;
+    QTest::newRow("many CR LF lines") << lines << true;
+    QTest::newRow("no final line end") << lines + QStringLiteral("last") << true;
+    QTest::newRow("only line ends") << QString(3 * TextEdit::firstPartLength, QLatin1Char('\n')) << true;
+    // A line that long is shown whole: appending to it lays it out again.
+    QTest::newRow("one long line") << QString(3 * TextEdit::firstPartLength, QLatin1Char('x')) << false;
+}
+
+// A long text ends up exactly as if it had been set at once: same text,
+// same lines, same marks, same colours; the end mark waits for the end.
+void TestTextEdit::longTextComesInSlices()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, sliced);
+    QVERIFY(makeEdit(QString()));
+    edit->showText(text);
+    QCOMPARE(edit->isLoading(), sliced);
+    if (sliced) {
+        QVERIFY(edit->document()->characterCount() < text.size());
+        QVERIFY(edit->document()->characterCount() > TextEdit::firstPartLength / 2);
+        const QVector<Mark> early = edit->marks(base);
+        QVERIFY(early.isEmpty() || early.last().glyph != endMark);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 20000);
+    QTRY_COMPARE(edit->highlighter->pendingLines(), 0);
+    QCOMPARE(edit->toPlainText(), QTextDocument(text).toPlainText());
+
+    TextEdit whole;
+    whole.setFont(base);
+    whole.resize(edit->size());
+    whole.setLineWrapMode(QPlainTextEdit::NoWrap);
+    whole.highlighter->setWorkBudget(-1);
+    whole.setPlainText(text);
+    QCOMPARE(edit->document()->blockCount(), whole.document()->blockCount());
+    QCOMPARE(describe(edit->marks(base)), describe(walkedMarks(*edit, base)));
+    QCOMPARE(edit->marks(base).last().glyph, endMark);
+    for (QTextBlock a = edit->document()->begin(), b = whole.document()->begin(); a.isValid();
+         a = a.next(), b = b.next())
+        QVERIFY2(a.layout()->formats() == b.layout()->formats(), qPrintable(a.text()));
+}
+
+void TestTextEdit::newTextStopsTheOldLoad()
+{
+    QString lines;
+    for (int i = 0; lines.size() < 4 * TextEdit::firstPartLength; ++i)
+        lines += QStringLiteral("old %1\n").arg(i);
+    QVERIFY(makeEdit(QString()));
+    edit->showText(lines);
+    QVERIFY(edit->isLoading());
+    edit->showText(QStringLiteral("new"));
+    QVERIFY(!edit->isLoading());
+    QTest::qWait(50);
+    QCOMPARE(edit->toPlainText(), QStringLiteral("new"));
+    // A text set by other means is not appended to either.
+    edit->showText(lines);
+    edit->setPlainText(QStringLiteral("other"));
+    QTest::qWait(50);
+    QCOMPARE(edit->toPlainText(), QStringLiteral("other"));
 }
 
 QTEST_MAIN(TestTextEdit)
