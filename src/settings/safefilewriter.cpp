@@ -64,25 +64,19 @@ QString systemError()
 
 mode_t toMode(QFileDevice::Permissions permissions)
 {
+    static const struct
+    {
+        QFileDevice::Permission permission;
+        mode_t bit;
+    } bits[] = { { QFileDevice::ReadOwner, S_IRUSR }, { QFileDevice::WriteOwner, S_IWUSR },
+        { QFileDevice::ExeOwner, S_IXUSR }, { QFileDevice::ReadGroup, S_IRGRP },
+        { QFileDevice::WriteGroup, S_IWGRP }, { QFileDevice::ExeGroup, S_IXGRP },
+        { QFileDevice::ReadOther, S_IROTH }, { QFileDevice::WriteOther, S_IWOTH },
+        { QFileDevice::ExeOther, S_IXOTH } };
     mode_t mode = 0;
-    if (permissions & QFileDevice::ReadOwner)
-        mode |= S_IRUSR;
-    if (permissions & QFileDevice::WriteOwner)
-        mode |= S_IWUSR;
-    if (permissions & QFileDevice::ExeOwner)
-        mode |= S_IXUSR;
-    if (permissions & QFileDevice::ReadGroup)
-        mode |= S_IRGRP;
-    if (permissions & QFileDevice::WriteGroup)
-        mode |= S_IWGRP;
-    if (permissions & QFileDevice::ExeGroup)
-        mode |= S_IXGRP;
-    if (permissions & QFileDevice::ReadOther)
-        mode |= S_IROTH;
-    if (permissions & QFileDevice::WriteOther)
-        mode |= S_IWOTH;
-    if (permissions & QFileDevice::ExeOther)
-        mode |= S_IXOTH;
+    for (const auto &entry : bits)
+        if (permissions & entry.permission)
+            mode |= entry.bit;
     return mode;
 }
 
