@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -108,6 +109,7 @@ QVector<TextEdit::Mark> TextEdit::marks(const QFont &baseFont) const
     const bool tabMarks = settings->tabcr;
     const bool spaceMarks = settings->zenspc;
     const int viewHeight = viewport()->height();
+    const int viewWidth = viewport()->width();
     const int h = QFontMetrics(settings->textFont).height();
     const int a = h / 5;
     const int b = h / 5 - h / 10;
@@ -129,7 +131,17 @@ QVector<TextEdit::Mark> TextEdit::marks(const QFont &baseFont) const
         const QString text = block.text();
         const QTextLayout *layout = block.layout();
         const QChar *chars = text.constData();
-        for (int i = 0; i < text.length(); ++i) {
+        // Each mark's place costs a pass over its line. A long unwrapped
+        // line only has its marks within the view's width looked up: the
+        // ones before its left edge or past its right edge cannot be seen.
+        const bool sideways = !text.isEmpty() && horizontalClipping(block);
+        int from = 0;
+        if (sideways && horizontalScrollBar()->value() > 0) {
+            const QRect line = blockBoundingGeometry(block).translated(contentOffset()).toRect();
+            from = qMax(0, cursorForPosition(QPoint(0, line.top() + 1)).position() - block.position() - 1);
+        }
+        bool pastRightEdge = false;
+        for (int i = from; i < text.length(); ++i) {
             const bool tab = tabMarks && chars[i] == tabChar;
             const bool space = !tab && spaceMarks && chars[i] == fullWidthSpace;
             if (!tab && !space)
@@ -140,6 +152,10 @@ QVector<TextEdit::Mark> TextEdit::marks(const QFont &baseFont) const
             const QRect r = cursorRect(cursor);
             if (r.top() >= viewHeight) {
                 scanning = false;
+                break;
+            }
+            if (sideways && r.left() > viewWidth) {
+                pastRightEdge = true;
                 break;
             }
             if (tab) {
@@ -154,6 +170,8 @@ QVector<TextEdit::Mark> TextEdit::marks(const QFont &baseFont) const
         const int blockEnd = block.position() + text.length();
         if (blockEnd == endPosition)
             break;
+        if (pastRightEdge)
+            continue;
         cursor.setPosition(blockEnd);
         const QRect r = cursorRect(cursor);
         if (r.top() >= viewHeight)
@@ -167,6 +185,29 @@ QVector<TextEdit::Mark> TextEdit::marks(const QFont &baseFont) const
     const QRect r = cursorRect(cursor);
     result.append({ QString(QChar(0x2190)), f2, QPointF(r.left(), r.bottom() - 2) });
     return result;
+}
+
+// Whether the marks of `block` lie left to right on one line, so that the
+// ones outside the view's width can be skipped: an unwrapped block of some
+// length with no right-to-left text in it.
+bool TextEdit::horizontalClipping(const QTextBlock &block) const
+{
+    const QString text = block.text();
+    if (lineWrapMode() != NoWrap || text.size() < 256)
+        return false;
+    for (const QChar c : text) {
+        switch (c.direction()) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirRLI:
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
 }
 
 void TextEdit::paintEvent(QPaintEvent *event)

@@ -55,6 +55,7 @@ protected:
 
 private:
     void appendSlices();
+    bool horizontalClipping(const QTextBlock &block) const;
     int cutAfterLine(int from, int length) const;
 
     QString pendingText;
