@@ -63,7 +63,7 @@ private:
     QString commentPattern;
     QTextCharFormat commentFormat;
 
-    int workBudget = 50;
+    int workBudget = 20;
     QElapsedTimer sliceClock;
     bool sliceOpen = false;
     int linesThisSlice = 0;
