@@ -3,7 +3,8 @@
 #          program has read it or after LOAD_HANDOVER_MS (1 ms), whichever
 #          comes first;
 #   tick   a clipboard owner that changes its text every millisecond for
-#          LOAD_TICK_SECONDS (3) seconds;
+#          LOAD_TICK_SECONDS (3) seconds (when serving a reader makes it
+#          late, it carries on from there rather than catching up);
 #   flood  LOAD_BURST texts with no handover at all.
 # Meanwhile Right Ctrl is tapped twice again and again: the popup must come
 # up with the keyboard focus (the worst delay is printed; 5 s fails) and go
