@@ -1,6 +1,7 @@
 #include "inputdialog.h"
 #include "ui_inputdialog.h"
 
+#include "changecoalescer.h"
 #include "historycapture.h"
 #include "inputtablemodel.h"
 #include "preview/highlighter.h"
@@ -94,8 +95,12 @@ InputDialog::InputDialog(QWidget *parent)
     ui->lineEdit->setFocus(Qt::OtherFocusReason);
     ui->lineEdit->installEventFilter(this);
 
+    // A run of clipboard changes is read once, when the event loop is free:
+    // the newest text is the only one still there to read.
     clipboard = QGuiApplication::clipboard();
-    connect(clipboard, &QClipboard::dataChanged, this, &InputDialog::dataChanged);
+    clipboardChanges = new ChangeCoalescer(this);
+    connect(clipboard, &QClipboard::dataChanged, clipboardChanges, &ChangeCoalescer::notify);
+    connect(clipboardChanges, &ChangeCoalescer::settled, this, &InputDialog::dataChanged);
 
     initTrayActions();
     initTrayIcon();

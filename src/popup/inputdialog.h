@@ -12,6 +12,7 @@
 namespace Ui {
 class inputDialog;
 }
+class ChangeCoalescer;
 class InputTableModel;
 class QAction;
 class QClipboard;
@@ -104,6 +105,7 @@ private:
     Ui::inputDialog *ui;
     QMenu *versionMenu = nullptr;
     QClipboard *clipboard = nullptr;
+    ChangeCoalescer *clipboardChanges = nullptr;
     Platform::WindowId targetWindow = 0;
     QStringList ClipHistory;
     bool skipFilter = false;

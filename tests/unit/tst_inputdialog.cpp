@@ -111,6 +111,7 @@ private slots:
     void noMatchKeepsPreview();
     void clearingShowsAll();
     void captureShowsAll();
+    void clipboardBurstTakenOnce();
     void zoomFiveTimes();
     void zoomNeverBelowOnePoint();
     void closeOnlyHidesWhileTrayVisible();
@@ -491,6 +492,28 @@ void TestInputDialog::captureShowsAll()
     QCOMPARE(widget<LineEdit>(dialog, "lineEdit")->text(), QStringLiteral("abc"));
     QCOMPARE(widget<QLabel>(dialog, "lblCount")->text(), QStringLiteral("8/8"));
     QCOMPARE(Settings::instance()->history, dialog.history());
+}
+
+void TestInputDialog::clipboardBurstTakenOnce()
+{
+    // A program that sets the clipboard in a loop: the changes that came in
+    // one go are read once, the newest text, and written once.
+    PopupFixture fixture;
+    PopupFixture::resetSettings(sampleHistory);
+    InputDialog dialog;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    for (int i = 1; i <= 1000; ++i)
+        clipboard->setText(QStringLiteral("burst %1").arg(i));
+    QTRY_COMPARE(dialog.history().value(0), QStringLiteral("burst 1000"));
+    QCOMPARE(dialog.history(), QStringList { QStringLiteral("burst 1000") } + sampleHistory);
+    QCOMPARE(Settings::instance()->history, dialog.history());
+    QVERIFY(!QFile::exists(fixture.dir.filePath(QStringLiteral("cliplist.dat.bak"))));
+
+    // A later change is taken as before.
+    clipboard->setText(QStringLiteral("after the burst"));
+    QTRY_COMPARE(dialog.history().value(0), QStringLiteral("after the burst"));
+    QCOMPARE(dialog.history().size(), sampleHistory.size() + 2);
+    QCOMPARE(widget<QLabel>(dialog, "lblCount")->text(), QStringLiteral("9/9"));
 }
 
 void TestInputDialog::zoomFiveTimes()
