@@ -94,7 +94,12 @@ int InputTableModel::position(int row) const
 
 QString InputTableModel::displayText(const QString &entry)
 {
-    QString text = entry;
+    // Only the start of an entry fits in a row. Laying out a whole huge
+    // entry on every paint would freeze the popup for seconds.
+    int start = 0;
+    while (start < entry.size() && entry.at(start).isSpace())
+        ++start;
+    QString text = entry.mid(start, maxShownLength);
     text.remove(QLatin1Char('\t'));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text.trimmed();

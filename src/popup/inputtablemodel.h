@@ -33,8 +33,11 @@ public:
     // The history position shown in `row`; -1 when there is none.
     int position(int row) const;
 
-    // An entry as one list line: no tabs, line feeds as spaces, trimmed.
+    // An entry as one list line: no tabs, line feeds as spaces, trimmed, and
+    // of a long entry only the first maxShownLength characters after the
+    // leading white space.
     static QString displayText(const QString &entry);
+    static const int maxShownLength = 1000;
 
 private:
     int count = 0;

@@ -48,6 +48,10 @@ void TestInputTableModel::displayText_data()
                                         << "text";
     QTest::newRow("japanese") << "日本語\n二行目"
                               << "日本語 二行目";
+    const int limit = InputTableModel::maxShownLength;
+    QTest::newRow("huge entry shows its start")
+        << QString(limit * 3, QLatin1Char(' ')) + "a\tb\nc" + QString(limit * 1000, QLatin1Char('x')) + " end"
+        << "ab c" + QString(limit - 5, QLatin1Char('x'));
 }
 
 void TestInputTableModel::displayText()
