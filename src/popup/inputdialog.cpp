@@ -315,7 +315,7 @@ void InputDialog::onCurrentChanged(const QModelIndex &current, const QModelIndex
     if (at < 0)
         return;
     ui->tableView->scrollTo(current, QAbstractItemView::EnsureVisible);
-    ui->plainTextEdit->setPlainText(ClipHistory.at(at));
+    ui->plainTextEdit->showText(ClipHistory.at(at));
 }
 
 void InputDialog::on_chkWord_clicked()

@@ -117,3 +117,12 @@ void TextEdit::paintEvent(QPaintEvent *event)
         painter.drawText(mark.origin, mark.glyph);
     }
 }
+
+void TextEdit::showText(const QString &text)
+{
+    int length = qMin(text.size(), maxShownLength);
+    // Never end on the first half of a surrogate pair.
+    if (length < text.size() && length > 0 && text.at(length - 1).isHighSurrogate())
+        --length;
+    setPlainText(length < text.size() ? text.left(length) : text);
+}

@@ -35,6 +35,12 @@ public:
     // The first block in the view, where the scan for marks starts.
     QTextBlock topBlock() const { return firstVisibleBlock(); }
 
+    // Shows `text`; of a longer text only its first maxShownLength
+    // characters: laying out tens of megabytes would freeze the popup for
+    // many seconds and take gigabytes of memory.
+    void showText(const QString &text);
+    static const int maxShownLength = 1 << 18;
+
     Highlighter *highlighter = nullptr;
 
 protected:

@@ -7,11 +7,14 @@
 #include "popupfixture.h"
 
 #include "popup/inputdialog.h"
+#include "popup/inputtablemodel.h"
 #include "preview/highlighter.h"
+#include "preview/textedit.h"
 #include "settings/cliplistcodec.h"
 #include "settings/cliplistfile.h"
 #include "settings/safefilewriter.h"
 
+#include <QAbstractItemView>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPlainTextDocumentLayout>
@@ -303,6 +306,17 @@ private slots:
             QTRY_VERIFY(dialog.history().size() == 2);
             QVERIFY(dialog.history().first() == expected);
             QVERIFY(Settings::instance()->history == dialog.history());
+            // The popup shows the start of the entry in its list and preview.
+            dialog.show();
+            const auto *table = dialog.findChild<QAbstractItemView *>(QStringLiteral("tableView"));
+            const auto *preview = dialog.findChild<TextEdit *>(QStringLiteral("plainTextEdit"));
+            QVERIFY(table && preview);
+            const QString row = table->model()->index(0, 0).data().toString();
+            QVERIFY(row.size() <= InputTableModel::maxShownLength);
+            QCOMPARE(row, InputTableModel::displayText(expected));
+            QTRY_VERIFY(!preview->toPlainText().isEmpty());
+            QVERIFY(preview->toPlainText().size() <= TextEdit::maxShownLength);
+            QVERIFY(expected.startsWith(preview->toPlainText()));
             QGuiApplication::clipboard()->clear();
         }
         AppDir::setOverride(dir->path());
