@@ -37,7 +37,7 @@ public:
     // of a long entry only the first maxShownLength characters after the
     // leading white space.
     static QString displayText(const QString &entry);
-    static const int maxShownLength = 1000;
+    static constexpr int maxShownLength = 1000;
 
 private:
     int count = 0;

@@ -39,7 +39,7 @@ public:
     // characters: laying out tens of megabytes would freeze the popup for
     // many seconds and take gigabytes of memory.
     void showText(const QString &text);
-    static const int maxShownLength = 1 << 18;
+    static constexpr int maxShownLength = 1 << 18;
 
     Highlighter *highlighter = nullptr;
 
