@@ -3,6 +3,28 @@
 #include <QClipboard>
 #include <QMimeData>
 
+namespace {
+// `text` with every half of a surrogate pair that stands alone replaced by
+// U+FFFD. The history is saved as UTF-8, which cannot hold such halves: the
+// entry in memory must be the one that comes back from the disk.
+QString withoutLoneSurrogates(const QString &text)
+{
+    QString result = text;
+    const int length = text.size();
+    for (int i = 0; i < length; ++i) {
+        const QChar c = text.at(i);
+        if (!c.isSurrogate())
+            continue;
+        if (c.isHighSurrogate() && i + 1 < length && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        result[i] = QChar::ReplacementCharacter;
+    }
+    return result;
+}
+}  // namespace
+
 bool HistoryCapture::capture(QStringList &history, const QClipboard *clipboard, int histmax)
 {
     const QMimeData *data = clipboard->mimeData(QClipboard::Clipboard);
@@ -11,7 +33,7 @@ bool HistoryCapture::capture(QStringList &history, const QClipboard *clipboard, 
     const QString text = clipboard->text(QClipboard::Clipboard);
     if (text.trimmed().isEmpty())
         return false;
-    history.insert(0, text);
+    history.insert(0, withoutLoneSurrogates(text));
     history.removeDuplicates();
     if (histmax < history.size())
         history.removeLast();

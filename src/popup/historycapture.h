@@ -8,7 +8,8 @@ class QMimeData;
 
 // Takes the clipboard's text into the history: newest first, no duplicates,
 // at most `histmax` entries. Images, colours, blank text and data marked as
-// secret by a password manager are left out.
+// secret by a password manager are left out. A half of a surrogate pair
+// without its other half becomes U+FFFD (the history is kept as UTF-8).
 class HistoryCapture
 {
 public:

@@ -42,7 +42,10 @@ TextEdit::TextEdit(QWidget *parent)
 void TextEdit::showText(const QString &text)
 {
     nextSlice.stop();
-    pendingText = text;
+    int shown = qMin(text.size(), maxShownLength);
+    if (shown < text.size() && text.at(shown - 1).isHighSurrogate())
+        --shown;
+    pendingText = shown < text.size() ? text.left(shown) : text;
     loadedUpTo = cutAfterLine(0, firstPartLength);
     setPlainText(loadedUpTo == text.size() ? text : text.left(loadedUpTo));
     loadedCharacters = document()->characterCount();

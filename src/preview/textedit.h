@@ -47,6 +47,9 @@ public:
     // characters; a slice is cut after a line end so lines stay whole.
     static constexpr int firstPartLength = 32 * 1024;
     static constexpr int sliceLength = 16 * 1024;
+    // Of a longer text only this many characters are shown: beyond that the
+    // preview would take gigabytes of memory.
+    static constexpr int maxShownLength = 16 * 1024 * 1024;
 
     Highlighter *highlighter = nullptr;
 

@@ -25,6 +25,12 @@ bool ClipListFile::hasContent(const QString &path)
     return QFileInfo(path).size() > 0;
 }
 
+bool ClipListFile::cannotBeOpened(const QString &path)
+{
+    QFile file(path);
+    return file.exists() && !file.open(QIODevice::ReadOnly);
+}
+
 bool ClipListFile::read(const QString &path, int histmax, QStringList *history)
 {
     QFile file(path);
@@ -45,6 +51,18 @@ void ClipListFile::load(int histmax, QStringList *history) const
 bool ClipListFile::save(
     const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const
 {
+    // A file the program may not read holds a history it never loaded:
+    // writing over it or rotating over it would lose that history.
+    QStringList first;
+    const QString unreadable = cannotBeOpened(mainPath()) ? mainPath()
+        : cannotBeOpened(backupPath()) && !(hasContent(mainPath()) && read(mainPath(), 1, &first))
+        ? backupPath()
+        : QString();
+    if (!unreadable.isEmpty()) {
+        *failedPath = unreadable;
+        *error = QStringLiteral("the file cannot be read");
+        return false;
+    }
     if (history.isEmpty())
         return purgeOlderCopies ? removeAll(failedPath, error) : true;
     // Only a purging save killed half-way leaves this behind: a copy of a

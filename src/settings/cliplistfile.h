@@ -26,13 +26,15 @@ public:
 
     // Writes `history` as main; the previous main becomes the backup. An
     // empty history touches nothing, except after a deletion
-    // (`purgeOlderCopies`): then both files go. A main that cannot be read is replaced
+    // (`purgeOlderCopies`): then both files go. A damaged main is replaced
     // without becoming the backup, so the backup (which then held what the
     // program had loaded) is kept. With `purgeOlderCopies` the backup, when
     // there is one, receives the new history as well, so that no copy of a
     // deleted entry remains. Returns false when something could not be
     // written, naming the path in `failedPath` and the reason in `error`;
-    // the files then hold what they held before.
+    // the files then hold what they held before. Nothing is written while
+    // main, or the backup when it is the copy the load reads, exists but
+    // cannot be opened (a file the user may not read, a directory).
     bool save(const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const;
 
     // Files above this size are taken as damaged without being read.
@@ -42,6 +44,8 @@ private:
     // Reads `path`; false when it is missing, unreadable or damaged.
     static bool read(const QString &path, int histmax, QStringList *history);
     static bool hasContent(const QString &path);
+    // Whether `path` exists but cannot be opened for reading.
+    static bool cannotBeOpened(const QString &path);
     bool saveRotating(const QByteArray &content, QString *failedPath, QString *error) const;
     bool savePurging(const QByteArray &content, QString *failedPath, QString *error) const;
     bool removeAll(QString *failedPath, QString *error) const;

@@ -9,8 +9,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QSettings>
-#include <QTextCodec>
-#include <QTextStream>
 
 const Settings::ColorKey Settings::colorKeys[30] = {
     { "color/backcolor", &Settings::backcolor, "#0a1b34" },
@@ -154,30 +152,21 @@ void Settings::save(bool purgeOlderCopies)
     } else if (!draft.isOpen() || !draft.commit(&error)) {
         SaveFailure::report(iniPath, error);
     } else {
-        WriteUtf8Bom(iniPath);
+        qDebug() << "WriteUtf8Bom" << iniPath << "write with BOM";
     }
 }
 
 void Settings::WriteUtf8Bom(const QString &path)
 {
     QFile file(path);
-    QString text;
+    QByteArray bytes;
     if (file.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = file.readAll();
+        bytes = SettingsDraft::withBomAndCrLf(file.readAll());
         file.close();
-        QTextStream in(&bytes, QIODevice::ReadOnly);
-        in.setCodec(QTextCodec::codecForName("UTF-8"));
-        text = in.readAll();
     } else if (file.exists()) {
         return;  // rewriting it would lose what it holds
-    }
-
-    QByteArray bytes;
-    {
-        QTextStream out(&bytes, QIODevice::WriteOnly);
-        out.setGenerateByteOrderMark(true);
-        out.setCodec(QTextCodec::codecForName("UTF-8"));
-        out << text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    } else {
+        bytes = SettingsDraft::withBomAndCrLf(QByteArray());
     }
     const QFileDevice::Permissions permissions
         = file.exists() ? file.permissions() : SafeFileWriter::privatePermissions();

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextCodec>
+#include <QTextStream>
 
 namespace {
 // Where the scratch directory goes: the user's runtime directory when the
@@ -75,5 +77,26 @@ bool SettingsDraft::commit(QString *error)
         *error = QStringLiteral("the settings could not be written");
         return false;
     }
-    return SafeFileWriter::write(path, file.readAll(), SafeFileWriter::privatePermissions(), error);
+    // One write for the final form: a disk that fills up leaves the old
+    // file, never a new one in an intermediate form.
+    return SafeFileWriter::write(
+        path, withBomAndCrLf(file.readAll()), SafeFileWriter::privatePermissions(), error);
+}
+
+QByteArray SettingsDraft::withBomAndCrLf(const QByteArray &bytes)
+{
+    QString text;
+    {
+        QTextStream in(bytes, QIODevice::ReadOnly);
+        in.setCodec(QTextCodec::codecForName("UTF-8"));
+        text = in.readAll();
+    }
+    QByteArray result;
+    {
+        QTextStream out(&result, QIODevice::WriteOnly);
+        out.setGenerateByteOrderMark(true);
+        out.setCodec(QTextCodec::codecForName("UTF-8"));
+        out << text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    }
+    return result;
 }

@@ -22,9 +22,14 @@ public:
     bool isOpen() const;
     // The settings of the copy, while open.
     QSettings *settings() const;
-    // Writes the copy and moves its content over the file, private to the
+    // Writes the copy and moves its content, as UTF-8 with a byte order
+    // mark and CR LF line ends, over the file in one step, private to the
     // user. The file keeps its old content when this fails.
     bool commit(QString *error);
+
+    // `bytes` (UTF-8, with or without a byte order mark) as UTF-8 with a
+    // byte order mark and every LF turned into CR LF.
+    static QByteArray withBomAndCrLf(const QByteArray &bytes);
 
 private:
     const QString path;
