@@ -107,10 +107,10 @@ bool X11Probe::nextEvent(double deadline, void *event)
         while (XPending(d)) {
             XNextEvent(d, static_cast<XEvent *>(event));
             const XEvent *e = static_cast<XEvent *>(event);
-            if (e->type == SelectionRequest) {
+            // A served request is returned too, so that a caller waiting
+            // for the clipboard to be read sees it at once.
+            if (e->type == SelectionRequest)
                 handleSelectionRequest(e);
-                continue;
-            }
             return true;
         }
         const double left = deadline - nowMs();

@@ -182,9 +182,12 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<quint32>("seed");
-        for (const char *kind : { "noise", "zlib stream of noise", "framed noise", "compressed noise" }) {
-            for (quint32 seed = 1; seed <= 6; ++seed)
-                QTest::addRow("%s, seed %u", kind, seed) << QString::fromLatin1(kind) << seed;
+        const QStringList kinds { "noise", "zlib stream of noise", "framed noise", "compressed noise" };
+        for (const QString &kind : kinds) {
+            for (quint32 seed = 1; seed <= 6; ++seed) {
+                const QByteArray name = QStringLiteral("%1, seed %2").arg(kind).arg(seed).toLatin1();
+                QTest::newRow(name.constData()) << kind << seed;
+            }
         }
     }
     void randomBytes()
