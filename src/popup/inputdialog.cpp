@@ -244,7 +244,11 @@ void InputDialog::applyFilter(const QString &text)
     // below matches it as plain text.
     const QString pattern
         = ui->chkWord->isChecked() ? QStringLiteral("\\b") + prefix + QStringLiteral("\\b") : prefix;
-    ui->plainTextEdit->highlighter->setFindExpression(QRegExp(pattern, mode, QRegExp::RegExp));
+    // The new current row replaces the preview's text, which colours it
+    // with the new expression; only a preview that keeps its text is
+    // coloured again here, so that no text is coloured twice.
+    ui->plainTextEdit->highlighter->setFindExpression(QRegExp(pattern, mode, QRegExp::RegExp), false);
+    const int shownBefore = previewsShown;
 
     ui->tableView->blockSignals(true);
     model->resetRows();
@@ -269,6 +273,8 @@ void InputDialog::applyFilter(const QString &text)
     // With no match nothing is current and the preview keeps its text.
     if (count > 0)
         ui->tableView->setCurrentIndex(model->index(0, 0));
+    if (previewsShown == shownBefore)
+        ui->plainTextEdit->highlighter->rehighlight();
 }
 
 int InputDialog::showAll()
@@ -321,6 +327,7 @@ void InputDialog::onCurrentChanged(const QModelIndex &current, const QModelIndex
         return;
     ui->tableView->scrollTo(current, QAbstractItemView::EnsureVisible);
     ui->plainTextEdit->showText(ClipHistory.at(at));
+    ++previewsShown;
 }
 
 void InputDialog::on_chkWord_clicked()

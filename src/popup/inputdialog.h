@@ -109,6 +109,9 @@ private:
     Platform::WindowId targetWindow = 0;
     QStringList ClipHistory;
     bool skipFilter = false;
+    // Texts put into the preview so far; tells applyFilter whether the
+    // preview got a new text.
+    int previewsShown = 0;
     QPointF pressPos;
     bool dragging = false;
     // Where the target's caret was at the last capture (kept, not used for

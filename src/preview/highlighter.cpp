@@ -74,12 +74,13 @@ void Highlighter::buildRules(const QStringList &keywordLines, int wordLimit)
         ruleFormat(settings->valuecolor));
 }
 
-void Highlighter::setFindExpression(const QRegExp &expression)
+void Highlighter::setFindExpression(const QRegExp &expression, bool recolour)
 {
     const QTextCharFormat findFormat = ruleFormat(Settings::instance()->findcolor);
     rules.remove(findRuleName);
     addRule(findRuleName, expression, findFormat);
-    rehighlight();
+    if (recolour)
+        rehighlight();
 }
 
 void Highlighter::loadKeywordList(const QString &listName)

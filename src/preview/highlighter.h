@@ -38,7 +38,9 @@ public:
     void addRule(const QString &name, const QString &pattern, const QTextCharFormat &format);
     void addRule(const QString &name, const QRegExp &expression, const QTextCharFormat &format);
     void buildRules(const QStringList &keywordLines, int wordLimit);
-    void setFindExpression(const QRegExp &expression);
+    // Replaces the rule "zFind_1" and colours the document again; without
+    // `recolour` the caller is about to replace the text, which colours it.
+    void setFindExpression(const QRegExp &expression, bool recolour = true);
     void loadKeywordList(const QString &listName);
 
     const QMap<QString, HighlightingRule> &ruleSet() const { return rules; }
