@@ -69,6 +69,8 @@ int main(int argc, char *argv[])
     } else {
         QGuiApplication::setQuitOnLastWindowClosed(false);
         hidden = new HideFromTaskbar(window, Qt::Dialog);
+        // Once the tray icon is up and nobody waits for anything.
+        QTimer::singleShot(200, popup, &InputDialog::prepareFirstShow);
         // A session that cannot serve the hot key or the paste is named
         // once more where a user who never reads standard error looks.
         if (!problem.isEmpty())

@@ -170,6 +170,14 @@ void InputDialog::onQuit()
     QCoreApplication::quit();
 }
 
+void InputDialog::prepareFirstShow()
+{
+    if (isVisible())
+        return;
+    grab();
+    winId();
+}
+
 void InputDialog::showMessage(const QString &message)
 {
     trayIcon->showMessage(tr("Quillet"), message, QSystemTrayIcon::NoIcon, 2000);

@@ -34,6 +34,10 @@ public:
     void updateCount();
     // The end of every show: empty filter, row 0 current, focus on the filter.
     void resetView();
+    // Draws the hidden popup once off screen and makes its native window, so
+    // that the first real show finds fonts, style, layout and window ready
+    // instead of making them while the user waits.
+    void prepareFirstShow();
 
     // Narrows the list to the entries holding the text before the caret.
     void applyFilter(const QString &text);
