@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QScopedPointer>
 #include <QSettings>
 
 const Settings::ColorKey Settings::colorKeys[30] = {
@@ -65,8 +66,18 @@ Settings *Settings::instance()
 void Settings::load()
 {
     const QString prefix = AppDir::path() + QLatin1Char('/');
-    QSettings ini(prefix + QStringLiteral("quillet.ini"), QSettings::IniFormat);
-    ini.setIniCodec("UTF-8");
+    // Read through a copy without the values QSettings would decode from a
+    // binary stream: a damaged one would end the program. Without a copy
+    // (no temporary directory, an unreadable file) the file is read as it is.
+    const QString iniPath = prefix + QStringLiteral("quillet.ini");
+    SettingsDraft draft(iniPath);
+    QString error;
+    QScopedPointer<QSettings> direct;
+    if (!draft.open(&error)) {
+        direct.reset(new QSettings(iniPath, QSettings::IniFormat));
+        direct->setIniCodec("UTF-8");
+    }
+    QSettings &ini = direct ? *direct : *draft.settings();
 
     size = ini.value(QStringLiteral("size"), QSize(700, 500)).toSize();
     ignoreCase = ini.value(QStringLiteral("case"), true).toBool();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QTextStream>
 
@@ -43,7 +44,7 @@ bool SettingsDraft::open(QString *error)
             return false;
         }
         QFile file(copy);
-        const QByteArray bytes = original.readAll();
+        const QByteArray bytes = withoutStreamedValues(original.readAll());
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
             *error = file.errorString();
             return false;
@@ -98,5 +99,26 @@ QByteArray SettingsDraft::withBomAndCrLf(const QByteArray &bytes)
         out.setCodec(QTextCodec::codecForName("UTF-8"));
         out << text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
     }
+    return result;
+}
+
+QByteArray SettingsDraft::withoutStreamedValues(const QByteArray &bytes)
+{
+    // Only "@" and "\\" (an escape may spell "@") can lead QSettings into
+    // its binary decoding, in any element of a comma-separated value.
+    if (!bytes.contains('@') && !bytes.contains('\\'))
+        return bytes;
+    static const QRegularExpression ownSize(QStringLiteral("^\\s*@Size\\(-?\\d+ -?\\d+\\)\\s*$"));
+    QByteArray result;
+    result.reserve(bytes.size());
+    for (const QByteArray &line : bytes.split('\n')) {
+        const int equals = line.indexOf('=');
+        const QByteArray value = equals < 0 ? QByteArray() : line.mid(equals + 1);
+        const bool risky = (value.contains('@') || value.contains('\\'))
+            && !ownSize.match(QString::fromLatin1(value)).hasMatch();
+        if (!risky)
+            result += line + '\n';
+    }
+    result.chop(1);  // the split gave one piece more than there are line feeds
     return result;
 }

@@ -31,6 +31,13 @@ public:
     // byte order mark and every LF turned into CR LF.
     static QByteArray withBomAndCrLf(const QByteArray &bytes);
 
+    // `bytes` without the lines whose value QSettings would, or through its
+    // escapes could, decode from a binary stream ("@Variant(...)",
+    // "@DateTime(...)"): a damaged one makes QSettings allocate without
+    // bound and end the program. The program writes no such value; its only
+    // value with "@" is "@Size(w h)", which is kept.
+    static QByteArray withoutStreamedValues(const QByteArray &bytes);
+
 private:
     const QString path;
     QTemporaryDir scratch;

@@ -223,6 +223,42 @@ private slots:
         QCOMPARE(loaded(ini).inpFont.pointSize(), inputSize);
     }
 
+    // Values QSettings would decode from a binary stream are never decoded:
+    // a damaged one made it allocate without bound and end the program.
+    // The other lines of the file still count.
+    void streamedValuesAreIgnored_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        const QByteArray list("@Variant(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)");
+        QTest::newRow("variant") << "histmax=" + list;
+        QTest::newRow("quoted") << "histmax=\"" + list + "\"";
+        QTest::newRow("spelled with an escape")
+            << QByteArray("histmax=\\x40Variant(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)");
+        QTest::newRow("second item of a list") << "histmax=1, " + list;
+        QTest::newRow("date and time") << QByteArray("histmax=@DateTime(\\0\\0\\0\\x10\\0\\xff\\xff\\xff)");
+    }
+    void streamedValuesAreIgnored()
+    {
+        QFETCH(QByteArray, line);
+        const Settings settings
+            = loaded("[General]\ntabcolm=8\nsize=@Size(640 480)\n" + line + "\nzenspc=false\n");
+        QCOMPARE(settings.histmax, 500);
+        QCOMPARE(settings.tabcolm, 8);
+        QCOMPARE(settings.size, QSize(640, 480));
+        QCOMPARE(settings.zenspc, false);
+    }
+
+    // Found by fuzzing: a whole file holding a list whose length claims four
+    // billion items.
+    void fuzzedStreamedValue()
+    {
+        const Settings settings
+            = loaded(QByteArray::fromBase64("bF0Kc2l6ZT1AU2l6ZSgtMSA5OTnhuTk5OTk5OTkDAAAAc2U9bWEFYmUKaGlzdG1h"
+                                            "eD1AVmFyaWFudChcMFwwXDBcdDeanzBcMF"
+                                            "wwXHgxNFwwKQpbZm9udF0KJGVdCmJhY2tjbwpiYWM="));
+        QCOMPARE(settings.histmax, 500);
+    }
+
     void loadWritesNothing()
     {
         const QByteArray ini("[General]\nhistmax=100\n");

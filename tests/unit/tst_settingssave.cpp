@@ -153,6 +153,11 @@ private slots:
         QTest::newRow("unknown key, BOM and CR LF")
             << QByteArray("\xef\xbb\xbf[extra]\r\nmine=kept\r\n[General]\r\nhistmax=7\r\n") << "mine=kept"
             << 7;
+        // A value QSettings would decode from a damaged binary stream is left
+        // out of the file; the rest of the file is kept.
+        QTest::newRow("damaged streamed value")
+            << QByteArray("[General]\nhistmax=@Variant(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)\ntabcolm=8\n")
+            << "tabcolm=8" << 500;
     }
     void handWrittenKeysSurvive()
     {
