@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -204,6 +205,15 @@ bool SafeFileWriter::replace(const QString &from, const QString &to, QString *er
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
         setError(error, systemError());
         return false;
+    }
+    // The new name is on disk only once its directory is: without this a
+    // power cut right after the save could bring the old file back. The
+    // rename has happened either way, so a failure here changes nothing.
+    const QByteArray directory = QFile::encodeName(QFileInfo(to).absolutePath());
+    const int fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
     }
     return true;
 #endif
