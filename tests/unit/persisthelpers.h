@@ -10,6 +10,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
+#include <QTextStream>
+
+#include "settings/appdir.h"
+#include "settings/settings.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -104,6 +108,28 @@ inline bool dropPrivileges()
     ::prctl(PR_SET_DUMPABLE, 1);
 #endif
     return true;
+}
+
+// The child of the tests without access, run without root's rights: loads
+// from the directory in argv[3], takes two new entries with a save after
+// each and prints the history held in memory.
+inline int unprivilegedSaveChild(int argc, char **argv)
+{
+    if (argc < 4 || !dropPrivileges())
+        return 2;
+    QCoreApplication app(argc, argv);
+    AppDir::setOverride(QString::fromLocal8Bit(argv[3]));
+    Settings *s = Settings::instance();
+    s->load();
+    for (const char *entry : { "first", "second" }) {
+        s->history.prepend(QLatin1String(entry));
+        s->save();
+    }
+    QTextStream out(stdout);
+    out.setCodec("UTF-8");
+    for (const QString &entry : s->history)
+        out << entry << '\n';
+    return 0;
 }
 #endif
 

@@ -521,34 +521,11 @@ private slots:
 #endif
 };
 
-#ifdef Q_OS_UNIX
-// Child: load from the directory, take two new entries with a save after
-// each, print the history held in memory.
-static int childMain(int argc, char **argv)
-{
-    if (argc < 4 || !dropPrivileges())
-        return 2;
-    QCoreApplication app(argc, argv);
-    AppDir::setOverride(QString::fromLocal8Bit(argv[3]));
-    Settings *s = Settings::instance();
-    s->load();
-    for (const char *entry : { "first", "second" }) {
-        s->history.prepend(QLatin1String(entry));
-        s->save();
-    }
-    QTextStream out(stdout);
-    out.setCodec("UTF-8");
-    for (const QString &entry : s->history)
-        out << entry << '\n';
-    return 0;
-}
-#endif
-
 int main(int argc, char **argv)
 {
 #ifdef Q_OS_UNIX
     if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
-        return childMain(argc, argv);
+        return unprivilegedSaveChild(argc, argv);
 #endif
     QTEST_MAIN_IMPL(TstBadInput)
 }
