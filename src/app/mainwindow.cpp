@@ -19,6 +19,10 @@ MainWindow::MainWindow(QWidget *parent)
     lastTapTime = 0;
     tapCount = 0;
     dialog = new InputDialog(nullptr);
+    // The detector runs where the hook procedure runs, which is not the GUI
+    // thread on a real desktop: it only asks for the show, which the GUI
+    // thread then does in its own time. The hook never waits for it.
+    connect(this, &MainWindow::doubleTapped, dialog, &QWidget::show, Qt::QueuedConnection);
     mainWindow = this;
     // Without a hook the popup is still reachable from the tray icon.
     hook = Platform::instance()->installKeyboardHook(&keyboardHookProc);
@@ -26,6 +30,11 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The hook's thread goes first: nothing may ask for the popup while it
+    // is being deleted.
+    if (hook)
+        Platform::instance()->removeKeyboardHook(hook);
+    hook = 0;
     delete dialog;
     delete ui;
 }
@@ -52,8 +61,7 @@ void MainWindow::onKeyUp(quint32 vkCode)
     }
     // Unsigned arithmetic keeps the test right across the tick wrap-around.
     if (tapCount == 2 && quint32(now - lastTapTime) < TapWindowMs) {
-        if (dialog)
-            dialog->show();
+        emit doubleTapped();
         tapCount = 0;
         lastTapTime = 0;
         return;

@@ -20,13 +20,19 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The two halves of the double-tap detector, fed by the hook procedure.
+    // The two halves of the double-tap detector, fed by the hook procedure
+    // on the hook's thread. Only that thread touches the detector's state.
     void onKeyDown(quint32 vkCode);
     void onKeyUp(quint32 vkCode);
 
     InputDialog *popup() const { return dialog; }
     quint32 lastTapTime = 0;
     qint32 tapCount = 0;
+
+signals:
+    // A double tap of Right Ctrl: the popup is shown (queued, on the GUI
+    // thread). May be emitted from the hook's thread.
+    void doubleTapped();
 
 private:
     Ui::MainWindow *ui;

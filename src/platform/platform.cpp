@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include "clipboardwatcher.h"
+
 Platform *createSystemPlatform();
 
 namespace {
@@ -26,4 +28,12 @@ void Platform::setInstance(Platform *platform)
 QString Platform::sessionProblem() const
 {
     return QString();
+}
+
+void Platform::removeKeyboardHook(HookHandle)
+{ }
+
+ClipboardWatcher *Platform::createClipboardWatcher(QObject *parent)
+{
+    return new QtClipboardWatcher(parent);
 }

@@ -6,10 +6,13 @@
 #include <QString>
 #include <QtGlobal>
 
+class ClipboardWatcher;
+class QObject;
+
 // The narrow layer between the program and the operating system. Everything
 // the program asks of the desktop (the global keyboard hook, foreground and
-// focus windows, thread input, caret, injected key strokes and the tick count)
-// goes through one Platform object: Win32 on Windows, X11 on Linux, and a
+// focus windows, thread input, caret, injected key strokes, the tick count
+// and the reading of the clipboard) goes through one Platform object: Win32 on Windows, X11 on Linux, and a
 // scriptable fake in the unit tests.
 //
 // The vocabulary follows the Win32 one, because that is the system the
@@ -66,8 +69,14 @@ public:
     static void setInstance(Platform *platform);
 
     // Installs a global low-level keyboard hook calling `proc` for every key
-    // event of the desktop. Returns 0 when no hook could be installed.
+    // event of the desktop. Returns 0 when no hook could be installed. The
+    // system's layers call `proc` on a thread of their own that does
+    // nothing else, so that no key of the desktop ever waits for the GUI
+    // thread; `proc` must not touch the GUI.
     virtual HookHandle installKeyboardHook(HookProc proc) = 0;
+    // Removes the hook and ends the thread it ran on; `proc` is not called
+    // any more once this returns.
+    virtual void removeKeyboardHook(HookHandle hook);
     // Passes an event on to the next hook; every hook procedure returns this.
     virtual qintptr callNextHook(HookHandle hook, int code, quintptr message, qintptr record) = 0;
 
@@ -87,6 +96,10 @@ public:
     // Injects one key event into the system input stream (`flags` 0 for a
     // press, Keys::KeyEventKeyUp for a release).
     virtual void injectKey(quint32 vk, quint32 flags) = 0;
+
+    // A new watcher of the system clipboard, owned by `parent`. The base
+    // watches Qt's clipboard on the GUI thread.
+    virtual ClipboardWatcher *createClipboardWatcher(QObject *parent);
 
     // A line for the user when this desktop session cannot serve the global
     // hot key or the paste (for example a Wayland session); empty when fine.

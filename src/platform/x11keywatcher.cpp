@@ -1,7 +1,10 @@
 #include "x11keywatcher.h"
 
+#include "x11keymap.h"
+
 #include <QSocketNotifier>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/extensions/record.h>
@@ -21,8 +24,9 @@ void interceptKeys(XPointer closure, XRecordInterceptData *recorded)
 }
 }  // namespace
 
-X11KeyWatcher::X11KeyWatcher(QObject *parent)
+X11KeyWatcher::X11KeyWatcher(Platform::HookProc proc, QObject *parent)
     : QObject(parent)
+    , hookProc(proc)
 { }
 
 X11KeyWatcher::~X11KeyWatcher()
@@ -60,6 +64,15 @@ bool X11KeyWatcher::start()
         stop();
         return false;
     }
+    // Keys are named with the keymap of the moment: layouts change.
+    int opcode = 0;
+    int errorBase = 0;
+    int xkbMajor = XkbMajorVersion;
+    int xkbMinor = XkbMinorVersion;
+    if (XkbQueryExtension(control, &opcode, &xkbEventBase, &errorBase, &xkbMajor, &xkbMinor))
+        XkbSelectEvents(control, XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
+    else
+        xkbEventBase = -1;
     // The context must exist on the server before the other connection
     // enables it.
     XSync(control, False);
@@ -68,8 +81,10 @@ bool X11KeyWatcher::start()
         return false;
     }
     XFlush(data);
-    notifier = new QSocketNotifier(ConnectionNumber(data), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &X11KeyWatcher::readRecordedData);
+    dataNotifier = new QSocketNotifier(ConnectionNumber(data), QSocketNotifier::Read, this);
+    connect(dataNotifier, &QSocketNotifier::activated, this, &X11KeyWatcher::readRecordedData);
+    controlNotifier = new QSocketNotifier(ConnectionNumber(control), QSocketNotifier::Read, this);
+    connect(controlNotifier, &QSocketNotifier::activated, this, &X11KeyWatcher::readControlEvents);
     readRecordedData();
     return true;
 }
@@ -84,18 +99,64 @@ void X11KeyWatcher::readRecordedData()
     if (!data)
         return;
     XRecordProcessReplies(data);
-    // Announce only after reading: whoever listens may do X requests of its
-    // own, or even run an event loop, which must not happen inside Xlib.
+    // Hand on only after reading: the procedure may make X requests of its
+    // own, which must not happen inside Xlib's callback.
     QVector<KeyEvent> events;
     events.swap(pending);
     for (const KeyEvent &event : qAsConst(events))
-        emit keyEvent(event.keycode, event.press, event.state, event.time);
+        deliver(event);
+}
+
+void X11KeyWatcher::readControlEvents()
+{
+    // A key map that changed is read again before the next key is named.
+    while (control && XPending(control)) {
+        XEvent event;
+        XNextEvent(control, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+        } else if (xkbEventBase >= 0 && event.type == xkbEventBase) {
+            auto *xkb = reinterpret_cast<XkbEvent *>(&event);
+            if (xkb->any.xkb_type == XkbMapNotify)
+                XkbRefreshKeyboardMapping(&xkb->map);
+        }
+    }
+}
+
+void X11KeyWatcher::deliver(const KeyEvent &event)
+{
+    readControlEvents();
+    const unsigned long keysym = keysymOf(event.keycode);
+    KeyboardRecord record;
+    record.vkCode = X11KeyMap::virtualKey(keysym);
+    record.scanCode = quint32(event.keycode);
+    record.flags = X11KeyMap::recordFlags(keysym, event.press, event.state);
+    record.time = event.time;
+    hookProc(Keys::HookAction, X11KeyMap::message(keysym, event.press, event.state),
+        reinterpret_cast<qintptr>(&record));
+}
+
+unsigned long X11KeyWatcher::keysymOf(int keycode)
+{
+    const KeySym first = XkbKeycodeToKeysym(control, KeyCode(keycode), 0, 0);
+    if (X11KeyMap::virtualKey(first) != X11KeyMap::UnknownKey)
+        return first;
+    // A key of a non-Latin group is named by what it is in another group,
+    // much as Windows names keys by their place on the keyboard.
+    for (int group = 1; group < XkbNumKbdGroups; ++group) {
+        const KeySym other = XkbKeycodeToKeysym(control, KeyCode(keycode), group, 0);
+        if (X11KeyMap::virtualKey(other) != X11KeyMap::UnknownKey)
+            return other;
+    }
+    return first;
 }
 
 void X11KeyWatcher::stop()
 {
-    delete notifier;
-    notifier = nullptr;
+    delete dataNotifier;
+    dataNotifier = nullptr;
+    delete controlNotifier;
+    controlNotifier = nullptr;
     if (context && control) {
         XRecordDisableContext(control, context);
         XRecordFreeContext(control, context);

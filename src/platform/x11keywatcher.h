@@ -1,6 +1,8 @@
 #ifndef X11KEYWATCHER_H
 #define X11KEYWATCHER_H
 
+#include "platform.h"
+
 #include <QObject>
 #include <QVector>
 
@@ -9,28 +11,25 @@ struct _XDisplay;
 
 // Watches every key press and release of the X display with the RECORD
 // extension, without grabbing or swallowing anything; keys injected with
-// XTEST are seen too. The recorded data arrives on a connection of its own,
-// read from the event loop, so everything stays on the GUI thread.
+// XTEST are seen too. It runs on a thread of its own with connections of
+// its own and calls the hook procedure there, so that the double tap is
+// timed when the keys happen, whatever the GUI thread is busy with.
 class X11KeyWatcher : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit X11KeyWatcher(QObject *parent = nullptr);
+    // `proc` is called on the watcher's thread for every key event.
+    explicit X11KeyWatcher(Platform::HookProc proc, QObject *parent = nullptr);
     ~X11KeyWatcher() override;
 
-    // Opens the two connections and starts recording; false when the display
-    // or the RECORD extension is not there.
+    // Opens the connections and starts recording; false when the display or
+    // the RECORD extension is not there. Called on the watcher's thread.
     bool start();
 
     // Called by the recording callback for each key event; the events are
-    // announced once the pending data has been read.
+    // handed on once the pending data has been read.
     void record(int keycode, bool press, unsigned int state, quint32 time);
-
-signals:
-    // A key event: the X keycode, press or release, the modifier state before
-    // the event and the server time.
-    void keyEvent(int keycode, bool press, unsigned int state, quint32 time);
 
 private:
     struct KeyEvent
@@ -42,14 +41,21 @@ private:
     };
 
     void readRecordedData();
+    void readControlEvents();
+    void deliver(const KeyEvent &event);
+    unsigned long keysymOf(int keycode);
     void stop();
 
-    // The context is created and controlled on one connection and its data
-    // read on the other, which is busy with the recording once enabled.
+    Platform::HookProc hookProc;
+    // The context is created and controlled on one connection, which also
+    // translates keycodes, and its data read on the other, which is busy
+    // with the recording once enabled.
     _XDisplay *control = nullptr;
     _XDisplay *data = nullptr;
     unsigned long context = 0;
-    QSocketNotifier *notifier = nullptr;
+    int xkbEventBase = -1;
+    QSocketNotifier *dataNotifier = nullptr;
+    QSocketNotifier *controlNotifier = nullptr;
     QVector<KeyEvent> pending;
 };
 

@@ -1,8 +1,9 @@
 #include "x11platform.h"
 
+#include "workerthread.h"
+#include "x11clipboardwatcher.h"
 #include "x11focuskeeper.h"
 #include "x11keyinjector.h"
-#include "x11keymap.h"
 #include "x11keywatcher.h"
 
 #include <QCoreApplication>
@@ -107,7 +108,7 @@ X11Platform::~X11Platform()
 {
     delete focusKeeper;
     delete injector;
-    delete watcher;
+    delete keyWatcher;
     delete eventNotifier;
     if (connection)
         XCloseDisplay(connection);
@@ -159,53 +160,31 @@ void X11Platform::readEvents()
 
 Platform::HookHandle X11Platform::installKeyboardHook(HookProc proc)
 {
-    hookProc = proc;
     if (!QCoreApplication::instance() || !display())
         return 0;
-    if (!watcher) {
-        watcher = new X11KeyWatcher;
-        if (!watcher->start()) {
-            delete watcher;
-            watcher = nullptr;
-            return 0;
-        }
-        QObject::connect(watcher, &X11KeyWatcher::keyEvent, watcher,
-            [this](int keycode, bool press, unsigned int state, quint32 time) {
-                deliverKey(keycode, press, state, time);
-            });
+    if (keyWatcher)
+        return reinterpret_cast<HookHandle>(keyWatcher);
+    auto *watcher = new X11KeyWatcher(proc);
+    auto *thread = new WorkerThread(watcher, QStringLiteral("quillet key watcher"));
+    // The one wait for another thread: ours, once, while it opens its
+    // connections.
+    bool started = false;
+    QMetaObject::invokeMethod(
+        watcher, [watcher] { return watcher->start(); }, Qt::BlockingQueuedConnection, &started);
+    if (!started) {
+        delete thread;
+        return 0;
     }
-    return reinterpret_cast<HookHandle>(watcher);
+    keyWatcher = thread;
+    return reinterpret_cast<HookHandle>(keyWatcher);
 }
 
-void X11Platform::deliverKey(int keycode, bool press, unsigned int state, quint32 time)
+void X11Platform::removeKeyboardHook(HookHandle hook)
 {
-    if (!hookProc)
+    if (!keyWatcher || hook != reinterpret_cast<HookHandle>(keyWatcher))
         return;
-    const unsigned long keysym = keysymOf(keycode);
-    KeyboardRecord record;
-    record.vkCode = X11KeyMap::virtualKey(keysym);
-    record.scanCode = quint32(keycode);
-    record.flags = X11KeyMap::recordFlags(keysym, press, state);
-    record.time = time;
-    hookProc(Keys::HookAction, X11KeyMap::message(keysym, press, state), reinterpret_cast<qintptr>(&record));
-}
-
-unsigned long X11Platform::keysymOf(int keycode)
-{
-    Display *dpy = display();
-    if (!dpy)
-        return NoSymbol;
-    const KeySym first = XkbKeycodeToKeysym(dpy, KeyCode(keycode), 0, 0);
-    if (X11KeyMap::virtualKey(first) != X11KeyMap::UnknownKey)
-        return first;
-    // A key of a non-Latin group is named by what it is in another group,
-    // much as Windows names keys by their place on the keyboard.
-    for (int group = 1; group < XkbNumKbdGroups; ++group) {
-        const KeySym other = XkbKeycodeToKeysym(dpy, KeyCode(keycode), group, 0);
-        if (X11KeyMap::virtualKey(other) != X11KeyMap::UnknownKey)
-            return other;
-    }
-    return first;
+    delete keyWatcher;
+    keyWatcher = nullptr;
 }
 
 qintptr X11Platform::callNextHook(HookHandle, int, quintptr, qintptr)
@@ -423,6 +402,13 @@ void X11Platform::injectKey(quint32 vk, quint32 flags)
     if (!injector)
         injector = new X11KeyInjector(dpy);
     injector->inject(vk, flags & Keys::KeyEventKeyUp);
+}
+
+ClipboardWatcher *X11Platform::createClipboardWatcher(QObject *parent)
+{
+    if (X11ClipboardWatcher::isSupported(display()))
+        return new X11ClipboardWatcher(parent);
+    return Platform::createClipboardWatcher(parent);
 }
 
 QString X11Platform::sessionProblem() const

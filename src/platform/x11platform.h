@@ -6,7 +6,7 @@
 class QSocketNotifier;
 class X11FocusKeeper;
 class X11KeyInjector;
-class X11KeyWatcher;
+class WorkerThread;
 struct _XDisplay;
 
 // The platform layer of a Linux X11 desktop.
@@ -25,6 +25,7 @@ public:
     ~X11Platform() override;
 
     HookHandle installKeyboardHook(HookProc proc) override;
+    void removeKeyboardHook(HookHandle hook) override;
     qintptr callNextHook(HookHandle hook, int code, quintptr message, qintptr record) override;
     quint32 tickCount() override;
     quint32 currentThreadId() override;
@@ -36,6 +37,7 @@ public:
     bool windowRect(WindowId window, QRect *rect) override;
     bool setForegroundWindow(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
+    ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
     QString sessionProblem() const override;
 
     // EWMH: whether a window manager runs that keeps _NET_ACTIVE_WINDOW.
@@ -48,8 +50,6 @@ private:
     // when there is no X display.
     _XDisplay *display();
     void readEvents();
-    void deliverKey(int keycode, bool press, unsigned int state, quint32 time);
-    unsigned long keysymOf(int keycode);
 
     WindowId activeWindow();
     WindowId inputFocusClient();
@@ -59,10 +59,10 @@ private:
     bool opened = false;
     int xkbEventBase = -1;
     QSocketNotifier *eventNotifier = nullptr;
-    X11KeyWatcher *watcher = nullptr;
+    // The key watcher's thread, while the hook is installed.
+    WorkerThread *keyWatcher = nullptr;
     X11KeyInjector *injector = nullptr;
     X11FocusKeeper *focusKeeper = nullptr;
-    HookProc hookProc = nullptr;
 };
 
 #endif  // X11PLATFORM_H

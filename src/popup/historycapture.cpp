@@ -1,8 +1,5 @@
 #include "historycapture.h"
 
-#include <QClipboard>
-#include <QMimeData>
-
 namespace {
 // `text` with every half of a surrogate pair that stands alone replaced by
 // U+FFFD. The history is saved as UTF-8, which cannot hold such halves: the
@@ -25,12 +22,11 @@ QString withoutLoneSurrogates(const QString &text)
 }
 }  // namespace
 
-bool HistoryCapture::capture(QStringList &history, const QClipboard *clipboard, int histmax)
+bool HistoryCapture::capture(QStringList &history, const ClipboardSnapshot &clipboard, int histmax)
 {
-    const QMimeData *data = clipboard->mimeData(QClipboard::Clipboard);
-    if (data && (data->hasImage() || data->hasColor() || isSecret(data)))
+    if (clipboard.hasImage || clipboard.hasColor || isSecret(clipboard))
         return false;
-    const QString text = clipboard->text(QClipboard::Clipboard);
+    const QString &text = clipboard.text;
     if (text.trimmed().isEmpty())
         return false;
     history.insert(0, withoutLoneSurrogates(text));
@@ -41,16 +37,10 @@ bool HistoryCapture::capture(QStringList &history, const QClipboard *clipboard, 
 }
 
 namespace {
-// How Qt on Windows names a clipboard format it has no MIME type for.
-QString windowsFormat(const char *name)
-{
-    return QStringLiteral("application/x-qt-windows-mime;value=\"%1\"").arg(QLatin1String(name));
-}
-
 // The format `name` of Windows, under its Qt name or its own.
 QString presentWindowsFormat(const QStringList &formats, const char *name)
 {
-    const QString wrapped = windowsFormat(name);
+    const QString wrapped = ClipboardSnapshot::windowsFormat(QLatin1String(name));
     if (formats.contains(wrapped))
         return wrapped;
     if (formats.contains(QLatin1String(name)))
@@ -65,9 +55,9 @@ bool holdsZero(const QByteArray &value)
 }
 }  // namespace
 
-bool HistoryCapture::isSecret(const QMimeData *data)
+bool HistoryCapture::isSecret(const ClipboardSnapshot &data)
 {
-    const QStringList formats = data->formats();
+    const QStringList &formats = data.formats;
     // Present at all: the content does not matter (one password manager
     // writes "1", another four zero bytes).
     for (const char *name : { "ExcludeClipboardContentFromMonitorProcessing", "Clipboard Viewer Ignore" }) {
@@ -77,9 +67,9 @@ bool HistoryCapture::isSecret(const QMimeData *data)
     // Present and holding a 32-bit zero: "do not keep this in any history".
     for (const char *name : { "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard" }) {
         const QString format = presentWindowsFormat(formats, name);
-        if (!format.isEmpty() && holdsZero(data->data(format)))
+        if (!format.isEmpty() && holdsZero(data.data(format)))
             return true;
     }
     const QString kdeHint = QStringLiteral("x-kde-passwordManagerHint");
-    return formats.contains(kdeHint) && !data->data(kdeHint).isEmpty();
+    return formats.contains(kdeHint) && !data.data(kdeHint).isEmpty();
 }

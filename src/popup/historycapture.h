@@ -1,10 +1,9 @@
 #ifndef HISTORYCAPTURE_H
 #define HISTORYCAPTURE_H
 
-#include <QStringList>
+#include "platform/clipboardsnapshot.h"
 
-class QClipboard;
-class QMimeData;
+#include <QStringList>
 
 // Takes the clipboard's text into the history: newest first, no duplicates,
 // at most `histmax` entries. Images, colours, blank text and data marked as
@@ -13,11 +12,11 @@ class QMimeData;
 class HistoryCapture
 {
 public:
-    // Returns true when the history took the clipboard's text.
-    static bool capture(QStringList &history, const QClipboard *clipboard, int histmax);
+    // Returns true when the history took the snapshot's text.
+    static bool capture(QStringList &history, const ClipboardSnapshot &clipboard, int histmax);
     // True when the data carries a marker asking clipboard watchers to keep
     // it out of any history.
-    static bool isSecret(const QMimeData *data);
+    static bool isSecret(const ClipboardSnapshot &data);
 };
 
 #endif  // HISTORYCAPTURE_H

@@ -6,6 +6,7 @@
 #include "inputtablemodel.h"
 #include "preview/highlighter.h"
 #include "settings/settings.h"
+#include "platform/clipboardwatcher.h"
 #include "version/verupdialog.h"
 
 #include <QAction>
@@ -95,11 +96,12 @@ InputDialog::InputDialog(QWidget *parent)
     ui->lineEdit->setFocus(Qt::OtherFocusReason);
     ui->lineEdit->installEventFilter(this);
 
-    // A run of clipboard changes is read once, when the event loop is free:
-    // the newest text is the only one still there to read.
+    // The clipboard is read off the GUI thread; of a run of changes only the
+    // newest content is taken, once the event loop is free.
     clipboard = QGuiApplication::clipboard();
     clipboardChanges = new ChangeCoalescer(this);
-    connect(clipboard, &QClipboard::dataChanged, clipboardChanges, &ChangeCoalescer::notify);
+    clipboardWatcher = Platform::instance()->createClipboardWatcher(this);
+    connect(clipboardWatcher, &ClipboardWatcher::changed, this, &InputDialog::onClipboardChanged);
     connect(clipboardChanges, &ChangeCoalescer::settled, this, &InputDialog::dataChanged);
 
     initTrayActions();
@@ -215,9 +217,17 @@ void InputDialog::about()
 
 // ---------------------------------------------------------------- capture
 
+void InputDialog::onClipboardChanged(const ClipboardSnapshot &snapshot)
+{
+    newestClipboard = snapshot;
+    clipboardChanges->notify();
+}
+
 void InputDialog::dataChanged()
 {
-    if (!HistoryCapture::capture(ClipHistory, clipboard, Settings::instance()->histmax))
+    const ClipboardSnapshot snapshot = newestClipboard;
+    newestClipboard = ClipboardSnapshot();
+    if (!HistoryCapture::capture(ClipHistory, snapshot, Settings::instance()->histmax))
         return;
     showAll();
     saveSettings();

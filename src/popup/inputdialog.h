@@ -1,6 +1,7 @@
 #ifndef INPUTDIALOG_H
 #define INPUTDIALOG_H
 
+#include "platform/clipboardsnapshot.h"
 #include "platform/platform.h"
 
 #include <QDialog>
@@ -13,6 +14,7 @@ namespace Ui {
 class inputDialog;
 }
 class ChangeCoalescer;
+class ClipboardWatcher;
 class InputTableModel;
 class QAction;
 class QClipboard;
@@ -83,6 +85,9 @@ public slots:
     void onQuit();
     void showMessage(const QString &message);
     void onMessageClicked();
+    // The watcher's report of a new clipboard content; the capture takes the
+    // newest one once the event loop is free.
+    void onClipboardChanged(const ClipboardSnapshot &snapshot);
     void dataChanged();
     void onCurrentChanged(const QModelIndex &current, const QModelIndex &previous);
     void on_tableView_doubleClicked(const QModelIndex &index);
@@ -109,7 +114,10 @@ private:
     Ui::inputDialog *ui;
     QMenu *versionMenu = nullptr;
     QClipboard *clipboard = nullptr;
+    ClipboardWatcher *clipboardWatcher = nullptr;
     ChangeCoalescer *clipboardChanges = nullptr;
+    // The newest content the watcher reported and the capture has not taken.
+    ClipboardSnapshot newestClipboard;
     Platform::WindowId targetWindow = 0;
     QStringList ClipHistory;
     bool skipFilter = false;

@@ -13,6 +13,12 @@ QString windowsFormat(const char *name)
 }
 
 const QByteArray zero32(4, '\0');
+
+// What a watcher of this process's clipboard reports now.
+ClipboardSnapshot clipboardNow()
+{
+    return ClipboardSnapshot::fromMimeData(QGuiApplication::clipboard()->mimeData());
+}
 const QByteArray one32("\x01\x00\x00\x00", 4);
 }  // namespace
 
@@ -104,7 +110,7 @@ private slots:
         QFETCH(bool, taken);
         QFETCH(QStringList, expected);
         putOnClipboard(kind, text);
-        QCOMPARE(HistoryCapture::capture(history, QGuiApplication::clipboard(), histmax), taken);
+        QCOMPARE(HistoryCapture::capture(history, clipboardNow(), histmax), taken);
         QCOMPARE(history, expected);
     }
 
@@ -138,14 +144,14 @@ private slots:
         QMimeData data;
         data.setText("hunter2");
         data.setData(format, value);
-        QCOMPARE(HistoryCapture::isSecret(&data), secret);
+        QCOMPARE(HistoryCapture::isSecret(ClipboardSnapshot::fromMimeData(&data)), secret);
 
         auto *onClipboard = new QMimeData;
         onClipboard->setText("hunter2");
         onClipboard->setData(format, value);
         QGuiApplication::clipboard()->setMimeData(onClipboard);
         QStringList history { "older" };
-        QCOMPARE(HistoryCapture::capture(history, QGuiApplication::clipboard(), 500), !secret);
+        QCOMPARE(HistoryCapture::capture(history, clipboardNow(), 500), !secret);
         QCOMPARE(history.contains("hunter2"), !secret);
     }
 
@@ -156,7 +162,7 @@ private slots:
         data.setText("pw");
         data.setData(windowsFormat("CanIncludeInClipboardHistory"), zero32);
         data.setData(windowsFormat("CanUploadToCloudClipboard"), zero32);
-        QVERIFY(HistoryCapture::isSecret(&data));
+        QVERIFY(HistoryCapture::isSecret(ClipboardSnapshot::fromMimeData(&data)));
     }
 };
 

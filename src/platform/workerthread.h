@@ -1,0 +1,47 @@
+#ifndef WORKERTHREAD_H
+#define WORKERTHREAD_H
+
+#include <QObject>
+
+class QThread;
+
+// The one way the program runs work in the background: a worker object
+// moved into a thread of its own, fed and answering through queued signals
+// that carry value snapshots, so that nothing is shared and nothing is
+// locked. The GUI thread never waits for a worker, except once at quit,
+// and then for a bounded time.
+//
+// The worker's thread runs an event loop; the worker is deleted there when
+// the thread ends.
+class WorkerThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Takes `worker` (which must have no parent) into a new thread named
+    // `name` and starts it.
+    WorkerThread(QObject *worker, const QString &name, QObject *parent = nullptr);
+    // Stops the thread, waiting at most stopTimeoutMs.
+    ~WorkerThread() override;
+
+    QObject *worker() const { return object; }
+    bool isRunning() const;
+
+    // Ends the worker's event loop once it has handled what was queued
+    // before this call, and waits for that at most `timeoutMs`. Returns
+    // false when the worker is still busy then: its thread is abandoned
+    // (left to end by itself, or with the process) rather than destroyed
+    // under its feet, and nothing it sends is delivered any more.
+    bool stop(int timeoutMs = stopTimeoutMs);
+    // Gives up on the worker at once without waiting (it is stuck in a call
+    // that may never return); see stop().
+    void abandon();
+
+    static constexpr int stopTimeoutMs = 5000;
+
+private:
+    QThread *thread = nullptr;
+    QObject *object = nullptr;
+};
+
+#endif  // WORKERTHREAD_H

@@ -1,0 +1,25 @@
+#include "x11clipboardwatcher.h"
+
+#include "workerthread.h"
+#include "x11clipboardreader.h"
+
+X11ClipboardWatcher::X11ClipboardWatcher(QObject *parent)
+    : ClipboardWatcher(parent)
+{
+    auto *worker = new X11ClipboardReader;
+    connect(worker, &X11ClipboardReader::snapshotRead, this, &ClipboardWatcher::changed);
+    reader = new WorkerThread(worker, QStringLiteral("quillet clipboard reader"), this);
+    QMetaObject::invokeMethod(worker, &X11ClipboardReader::start, Qt::QueuedConnection);
+}
+
+X11ClipboardWatcher::~X11ClipboardWatcher()
+{
+    // A read in flight is dropped: nothing half-taken reaches the history.
+    reader->worker()->disconnect(this);
+    delete reader;
+}
+
+bool X11ClipboardWatcher::isSupported(_XDisplay *display)
+{
+    return X11ClipboardReader::isSupported(display);
+}
