@@ -1,6 +1,6 @@
 #include "x11clipboardwatcher.h"
 
-#include "workerthread.h"
+#include "background/workerthread.h"
 #include "x11clipboardreader.h"
 
 X11ClipboardWatcher::X11ClipboardWatcher(QObject *parent)

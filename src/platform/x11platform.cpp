@@ -1,6 +1,6 @@
 #include "x11platform.h"
 
-#include "workerthread.h"
+#include "background/workerthread.h"
 #include "x11clipboardwatcher.h"
 #include "x11focuskeeper.h"
 #include "x11keyinjector.h"

@@ -5,11 +5,20 @@
 
 class QThread;
 
-// The one way the program runs work in the background: a worker object
-// moved into a thread of its own, fed and answering through queued signals
-// that carry value snapshots, so that nothing is shared and nothing is
-// locked. The GUI thread never waits for a worker, except once at quit,
-// and then for a bounded time.
+// The one way the program runs work in the background. Every thread of the
+// program is one of these: a worker object moved into a thread of its own,
+// fed and answering through queued signals that carry values (implicitly
+// shared snapshots), so that no data is shared between threads and nothing
+// in the program locks. The GUI thread never waits for a worker, except at
+// quit, and then for a bounded time.
+//
+// The threads of the program:
+// - the key watcher, where the global keyboard hook runs and the double
+//   tap is detected (platform layer);
+// - the clipboard reader, which reads the system clipboard with a deadline
+//   on every read (platform layer);
+// - the save worker, which encodes, compresses and writes the clip list
+//   file and the settings file (saveworker.h).
 //
 // The worker's thread runs an event loop; the worker is deleted there when
 // the thread ends.
