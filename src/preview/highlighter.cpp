@@ -163,6 +163,11 @@ void Highlighter::colourPendingLines()
         nextSlice.start();
 }
 
+bool Highlighter::isPending(const QTextBlock &block)
+{
+    return block.userState() == pendingState;
+}
+
 int Highlighter::pendingLines() const
 {
     int count = 0;

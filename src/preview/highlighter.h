@@ -6,6 +6,7 @@
 #include <QSyntaxHighlighter>
 #include <QElapsedTimer>
 #include <QTextCharFormat>
+#include <QTextBlock>
 #include <QTimer>
 
 // Colours the preview: keywords and the comment expression of the keyword
@@ -53,6 +54,8 @@ public:
     void setWorkBudget(int milliseconds) { workBudget = milliseconds; }
     // Lines still waiting for a later slice.
     int pendingLines() const;
+    // Whether `block` waits for a later slice.
+    static bool isPending(const QTextBlock &block);
 
 protected:
     void highlightBlock(const QString &text) override;

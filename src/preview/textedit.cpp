@@ -100,6 +100,21 @@ void TextEdit::appendSlices()
     }
 }
 
+bool TextEdit::isViewColoured() const
+{
+    const int viewHeight = viewport()->height();
+    const QPointF offset = contentOffset();
+    QTextBlock block = firstVisibleBlock();
+    for (; block.isValid(); block = block.next()) {
+        if (blockBoundingGeometry(block).translated(offset).top() >= viewHeight)
+            return true;
+        if (Highlighter::isPending(block))
+            return false;
+    }
+    // The text ends within the view: the rest of it has yet to come in.
+    return !isLoading();
+}
+
 TextEdit::~TextEdit()
 {
     delete highlighter;

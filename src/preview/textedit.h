@@ -42,6 +42,9 @@ public:
     // mark appears once all of it is there.
     void showText(const QString &text);
     bool isLoading() const { return loadedUpTo < pendingText.size(); }
+    // Whether every line in view shows its final text and colours: what the
+    // user sees has settled, though lines below the view may still follow.
+    bool isViewColoured() const;
 
     // How much is shown at once and how much each later slice may add, in
     // characters; a slice is cut after a line end so lines stay whole.
