@@ -1,6 +1,16 @@
 #include "historycapture.h"
 
 namespace {
+// What trimmed().isEmpty() says, without copying a text of megabytes.
+bool isBlank(const QString &text)
+{
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            return false;
+    }
+    return true;
+}
+
 // `text` with every half of a surrogate pair that stands alone replaced by
 // U+FFFD. The history is saved as UTF-8, which cannot hold such halves: the
 // entry in memory must be the one that comes back from the disk.
@@ -22,15 +32,30 @@ QString withoutLoneSurrogates(const QString &text)
 }
 }  // namespace
 
-bool HistoryCapture::capture(QStringList &history, const ClipboardSnapshot &clipboard, int histmax)
+bool HistoryCapture::capture(
+    QStringList &history, const ClipboardSnapshot &clipboard, int histmax, bool *unique)
 {
     if (clipboard.hasImage || clipboard.hasColor || isSecret(clipboard))
         return false;
     const QString &text = clipboard.text;
-    if (text.trimmed().isEmpty())
+    if (isBlank(text))
         return false;
     history.insert(0, withoutLoneSurrogates(text));
-    history.removeDuplicates();
+    if (unique && *unique) {
+        // Only the new text can have a copy; entries of another length are
+        // told apart without reading them.
+        const QString &head = history.first();
+        for (int i = 1; i < history.size(); ++i) {
+            if (history.at(i) == head) {
+                history.removeAt(i);
+                break;
+            }
+        }
+    } else {
+        history.removeDuplicates();
+    }
+    if (unique)
+        *unique = true;
     if (histmax < history.size())
         history.removeLast();
     return true;

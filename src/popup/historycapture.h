@@ -12,8 +12,12 @@
 class HistoryCapture
 {
 public:
-    // Returns true when the history took the snapshot's text.
-    static bool capture(QStringList &history, const ClipboardSnapshot &clipboard, int histmax);
+    // Returns true when the history took the snapshot's text. `unique`, when
+    // given and true, says the history holds no duplicates, so that only the
+    // one earlier copy of the new text has to be looked for; it is true
+    // after any capture.
+    static bool capture(
+        QStringList &history, const ClipboardSnapshot &clipboard, int histmax, bool *unique = nullptr);
     // True when the data carries a marker asking clipboard watchers to keep
     // it out of any history.
     static bool isSecret(const ClipboardSnapshot &data);

@@ -1,12 +1,15 @@
 #include "inputdialog.h"
 #include "ui_inputdialog.h"
 
+#include "background/savequeue.h"
 #include "changecoalescer.h"
 #include "historycapture.h"
 #include "inputtablemodel.h"
 #include "preview/highlighter.h"
-#include "settings/settings.h"
 #include "platform/clipboardwatcher.h"
+#include "settings/appdir.h"
+#include "settings/savefailure.h"
+#include "settings/settings.h"
 #include "version/verupdialog.h"
 
 #include <QAction>
@@ -15,6 +18,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDebug>
+#include <QDir>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -99,6 +103,8 @@ InputDialog::InputDialog(QWidget *parent)
     // The clipboard is read off the GUI thread; of a run of changes only the
     // newest content is taken, once the event loop is free.
     clipboard = QGuiApplication::clipboard();
+    saves = new SaveQueue(this);
+    connect(saves, &SaveQueue::failed, this, &InputDialog::onSaveFailed);
     clipboardChanges = new ChangeCoalescer(this);
     clipboardWatcher = Platform::instance()->createClipboardWatcher(this);
     connect(clipboardWatcher, &ClipboardWatcher::changed, this, &InputDialog::onClipboardChanged);
@@ -120,6 +126,8 @@ InputDialog::InputDialog(QWidget *parent)
 
 InputDialog::~InputDialog()
 {
+    // Every capture accepted so far reaches the disk before the popup goes.
+    saves->finish();
     ui->lineEdit->removeEventFilter(this);
     delete quitAction;
     delete showAction;
@@ -227,7 +235,7 @@ void InputDialog::dataChanged()
 {
     const ClipboardSnapshot snapshot = newestClipboard;
     newestClipboard = ClipboardSnapshot();
-    if (!HistoryCapture::capture(ClipHistory, snapshot, Settings::instance()->histmax))
+    if (!HistoryCapture::capture(ClipHistory, snapshot, Settings::instance()->histmax, &historyUnique))
         return;
     showAll();
     saveSettings();
@@ -241,7 +249,19 @@ void InputDialog::saveSettings(bool purgeOlderCopies)
     settings->word = ui->chkWord->isChecked();
     settings->linewrap = ui->chkLineWrap->isChecked();
     settings->history = ClipHistory;
-    settings->save(purgeOlderCopies);
+    saves->save(*settings, AppDir::path(), purgeOlderCopies);
+}
+
+void InputDialog::onSaveFailed(const QString &path, const QString &reason)
+{
+    if (!SaveFailure::report(path, reason))
+        return;
+    // Standard error is not seen on Windows: the tray says it too, once.
+    if (trayIcon && trayIcon->isVisible())
+        trayIcon->showMessage(tr("Quillet"),
+            tr("%1 に保存できませんでした。\n履歴と設定は終了するまでメモリ上に保持されます。")
+                .arg(QDir::toNativeSeparators(path)),
+            QSystemTrayIcon::Warning, 15000);
 }
 
 // ---------------------------------------------------------------- list

@@ -15,6 +15,7 @@ class inputDialog;
 }
 class ChangeCoalescer;
 class ClipboardWatcher;
+class SaveQueue;
 class InputTableModel;
 class QAction;
 class QClipboard;
@@ -55,9 +56,12 @@ public:
     // it into the recorded target.
     void pasteEntry(const QModelIndex &index);
 
-    // Stores the popup's state and the history into the settings and writes
-    // them; `purgeOlderCopies` leaves no older copy of the history on disk.
+    // Stores the popup's state and the history into the settings and has
+    // them written in the background; `purgeOlderCopies` leaves no older
+    // copy of the history on disk.
     void saveSettings(bool purgeOlderCopies = false);
+    // The saves in the background; the popup's destruction waits for them.
+    SaveQueue *saveQueue() const { return saves; }
 
     void initTrayActions();
     void initTrayIcon();
@@ -90,6 +94,8 @@ public slots:
     void onClipboardChanged(const ClipboardSnapshot &snapshot);
     void dataChanged();
     void onCurrentChanged(const QModelIndex &current, const QModelIndex &previous);
+    // A save failed: said once on standard error and as a tray balloon.
+    void onSaveFailed(const QString &path, const QString &reason);
     void on_tableView_doubleClicked(const QModelIndex &index);
     void on_chkWord_clicked();
     void on_chkCase_clicked();
@@ -116,10 +122,14 @@ private:
     QClipboard *clipboard = nullptr;
     ClipboardWatcher *clipboardWatcher = nullptr;
     ChangeCoalescer *clipboardChanges = nullptr;
+    SaveQueue *saves = nullptr;
     // The newest content the watcher reported and the capture has not taken.
     ClipboardSnapshot newestClipboard;
     Platform::WindowId targetWindow = 0;
     QStringList ClipHistory;
+    // Whether ClipHistory is known to hold no duplicates (the loaded list
+    // may), which lets a capture look for the one copy of the new text.
+    bool historyUnique = false;
     bool skipFilter = false;
     // Texts put into the preview so far; tells applyFilter whether the
     // preview got a new text.

@@ -48,32 +48,51 @@ void ClipListFile::load(int histmax, QStringList *history) const
     read(backupPath(), histmax, history);
 }
 
-bool ClipListFile::save(
-    const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const
+bool ClipListFile::mainIsGood(const FileStamp *ownMain) const
 {
+    if (ownMain && ownMain->isValid() && *ownMain == FileStamp::of(mainPath()))
+        return true;
+    QStringList first;
+    return hasContent(mainPath()) && read(mainPath(), 1, &first);
+}
+
+bool ClipListFile::save(const QStringList &history, bool purgeOlderCopies, QString *failedPath,
+    QString *error, FileStamp *ownMain) const
+{
+    const FileStamp written = ownMain ? *ownMain : FileStamp();
+    if (ownMain)
+        *ownMain = FileStamp();  // until a save proves otherwise
     // A file the program may not read holds a history it never loaded:
     // writing over it or rotating over it would lose that history.
-    QStringList first;
-    const QString unreadable = cannotBeOpened(mainPath()) ? mainPath()
-        : cannotBeOpened(backupPath()) && !(hasContent(mainPath()) && read(mainPath(), 1, &first))
-        ? backupPath()
-        : QString();
+    const QString unreadable = cannotBeOpened(mainPath())       ? mainPath()
+        : cannotBeOpened(backupPath()) && !mainIsGood(&written) ? backupPath()
+                                                                : QString();
     if (!unreadable.isEmpty()) {
         *failedPath = unreadable;
         *error = QStringLiteral("the file cannot be read");
         return false;
     }
-    if (history.isEmpty())
-        return purgeOlderCopies ? removeAll(failedPath, error) : true;
+    if (history.isEmpty()) {
+        if (!purgeOlderCopies) {
+            if (ownMain)
+                *ownMain = written;  // nothing was touched
+            return true;
+        }
+        return removeAll(failedPath, error);
+    }
     // Only a purging save killed half-way leaves this behind: a copy of a
     // history that may hold entries deleted since.
     QFile::remove(SafeFileWriter::temporaryPath(backupPath()));
     const QByteArray content = ClipListCodec::encode(history);
-    return purgeOlderCopies ? savePurging(content, failedPath, error)
-                            : saveRotating(content, failedPath, error);
+    const bool saved = purgeOlderCopies ? savePurging(content, failedPath, error)
+                                        : saveRotating(content, &written, failedPath, error);
+    if (saved && ownMain)
+        *ownMain = FileStamp::of(mainPath());
+    return saved;
 }
 
-bool ClipListFile::saveRotating(const QByteArray &content, QString *failedPath, QString *error) const
+bool ClipListFile::saveRotating(
+    const QByteArray &content, const FileStamp *ownMain, QString *failedPath, QString *error) const
 {
     const QString main = mainPath();
     const QString backup = backupPath();
@@ -84,8 +103,7 @@ bool ClipListFile::saveRotating(const QByteArray &content, QString *failedPath, 
     }
     // Only a main file that can be read becomes the backup: when it is
     // damaged, the backup holds what was loaded and must stay.
-    QStringList first;
-    if (hasContent(main) && read(main, 1, &first)) {
+    if (mainIsGood(ownMain)) {
         QFile::setPermissions(main, SafeFileWriter::privatePermissions());
         if (!SafeFileWriter::replace(main, backup, error)) {
             QFile::remove(temporary);

@@ -1,6 +1,8 @@
 #ifndef CLIPLISTFILE_H
 #define CLIPLISTFILE_H
 
+#include "filestamp.h"
+
 #include <QStringList>
 
 // The clip list file cliplist.dat and its one-generation backup
@@ -35,7 +37,14 @@ public:
     // the files then hold what they held before. Nothing is written while
     // main, or the backup when it is the copy the load reads, exists but
     // cannot be opened (a file the user may not read, a directory).
-    bool save(const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error) const;
+    //
+    // Before main becomes the backup it is checked to decode, unless
+    // `ownMain` holds the stamp of the main file this program wrote last and
+    // main still has it: then main is known to be good without reading it.
+    // After the save `ownMain` holds the stamp of the new main (invalid
+    // after a failure, or when there is no main).
+    bool save(const QStringList &history, bool purgeOlderCopies, QString *failedPath, QString *error,
+        FileStamp *ownMain = nullptr) const;
 
     // Files above this size are taken as damaged without being read.
     static constexpr qint64 maxFileSize = qint64(512) << 20;
@@ -46,7 +55,11 @@ private:
     static bool hasContent(const QString &path);
     // Whether `path` exists but cannot be opened for reading.
     static bool cannotBeOpened(const QString &path);
-    bool saveRotating(const QByteArray &content, QString *failedPath, QString *error) const;
+    // Whether main holds a history the load can read: proved by its stamp
+    // when it is the file written last, else by decoding it.
+    bool mainIsGood(const FileStamp *ownMain) const;
+    bool saveRotating(
+        const QByteArray &content, const FileStamp *ownMain, QString *failedPath, QString *error) const;
     bool savePurging(const QByteArray &content, QString *failedPath, QString *error) const;
     bool removeAll(QString *failedPath, QString *error) const;
 

@@ -12,15 +12,16 @@ bool &reportedFlag()
 }
 }  // namespace
 
-void SaveFailure::report(const QString &path, const QString &reason)
+bool SaveFailure::report(const QString &path, const QString &reason)
 {
     if (reportedFlag())
-        return;
+        return false;
     reportedFlag() = true;
     const QString line
         = QStringLiteral("quillet: cannot save to %1: %2\n").arg(QDir::toNativeSeparators(path), reason);
     std::fputs(line.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
+    return true;
 }
 
 bool SaveFailure::reported()

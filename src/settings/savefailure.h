@@ -9,8 +9,9 @@ class SaveFailure
 {
 public:
     // Prints "quillet: cannot save to PATH: REASON" on standard error the
-    // first time it is called; later calls print nothing.
-    static void report(const QString &path, const QString &reason);
+    // first time it is called and returns true; later calls print nothing
+    // and return false. GUI thread only.
+    static bool report(const QString &path, const QString &reason);
     // Whether report() was called in this process.
     static bool reported();
 };

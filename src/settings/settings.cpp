@@ -131,7 +131,15 @@ bool isReadableOrAbsent(const QString &path)
 
 void Settings::save(bool purgeOlderCopies)
 {
-    const QString prefix = AppDir::path() + QLatin1Char('/');
+    const SaveOutcome outcome = saveTo(AppDir::path(), purgeOlderCopies);
+    if (!outcome.ok)
+        SaveFailure::report(outcome.failedPath, outcome.reason);
+}
+
+SaveOutcome Settings::saveTo(const QString &directory, bool purgeOlderCopies, FileStamp *ownClipList) const
+{
+    SaveOutcome outcome;
+    const QString prefix = directory + QLatin1Char('/');
     const QString iniPath = prefix + QStringLiteral("quillet.ini");
     const bool iniReadable = isReadableOrAbsent(iniPath);
     QString error;
@@ -155,16 +163,17 @@ void Settings::save(bool purgeOlderCopies)
     // The clip list goes first, while the settings are still open.
     QString failedPath;
     QString clipError;
-    if (!ClipListFile(prefix).save(history, purgeOlderCopies, &failedPath, &clipError))
-        SaveFailure::report(failedPath, clipError);
+    if (!ClipListFile(prefix).save(history, purgeOlderCopies, &failedPath, &clipError, ownClipList))
+        outcome.fail(failedPath, clipError);
 
     if (!iniReadable) {
-        SaveFailure::report(iniPath, QStringLiteral("the file cannot be read"));
+        outcome.fail(iniPath, QStringLiteral("the file cannot be read"));
     } else if (!draft.isOpen() || !draft.commit(&error)) {
-        SaveFailure::report(iniPath, error);
+        outcome.fail(iniPath, error);
     } else {
         qDebug() << "WriteUtf8Bom" << iniPath << "write with BOM";
     }
+    return outcome;
 }
 
 void Settings::WriteUtf8Bom(const QString &path)

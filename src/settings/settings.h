@@ -1,6 +1,9 @@
 #ifndef SETTINGS_H
 #define SETTINGS_H
 
+#include "filestamp.h"
+#include "saveoutcome.h"
+
 #include <QColor>
 #include <QFont>
 #include <QSize>
@@ -69,8 +72,14 @@ public:
     // Writes the record to quillet.ini and the history to the clip list file.
     // With `purgeOlderCopies` no file beside the executable keeps anything
     // but the new history afterwards (the backup included): used after the
-    // user deleted an entry.
+    // user deleted an entry. A failure is told once (SaveFailure).
     void save(bool purgeOlderCopies = false);
+    // The same into `directory`, telling nobody: the caller gets the
+    // outcome. Reads nothing but this record and the files, so it may run on
+    // any thread on a copy of the record. `ownClipList` is the stamp of the
+    // clip list file this program wrote last (see ClipListFile::save).
+    SaveOutcome saveTo(
+        const QString &directory, bool purgeOlderCopies, FileStamp *ownClipList = nullptr) const;
     // Rewrites a text file as UTF-8 with a byte order mark and CR LF line ends.
     static void WriteUtf8Bom(const QString &path);
 

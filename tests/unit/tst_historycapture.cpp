@@ -101,6 +101,51 @@ private slots:
                                           << "a\r\n\tb\n"
                                           << 500 << true << QStringList { "a\r\n\tb\n" };
     }
+    void uniqueHistory_data()
+    {
+        QTest::addColumn<QStringList>("history");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("histmax");
+        QTest::newRow("new text") << QStringList { "c", "b", "a" } << "d" << 500;
+        QTest::newRow("copy of the newest") << QStringList { "c", "b", "a" } << "c" << 500;
+        QTest::newRow("copy of the oldest") << QStringList { "c", "b", "a" } << "a" << 500;
+        QTest::newRow("copy in a full list") << QStringList { "c", "b", "a" } << "b" << 3;
+        QTest::newRow("same length, other text") << QStringList { "abc", "abd" } << "abe" << 500;
+        QTest::newRow("prefix of an entry") << QStringList { "abcdef" } << "abc" << 500;
+        QTest::newRow("full list, new text") << QStringList { "c", "b", "a" } << "d" << 3;
+    }
+    void uniqueHistory()
+    {
+        // A history known to hold no duplicates looks for the one copy of the
+        // new text only; the result is the full removal's.
+        QFETCH(QStringList, history);
+        QFETCH(QString, text);
+        QFETCH(int, histmax);
+        ClipboardSnapshot snapshot;
+        snapshot.text = text;
+        QStringList reference = history;
+        reference.insert(0, text);
+        reference.removeDuplicates();
+        if (histmax < reference.size())
+            reference.removeLast();
+        bool unique = true;
+        QVERIFY(HistoryCapture::capture(history, snapshot, histmax, &unique));
+        QCOMPARE(history, reference);
+        QVERIFY(unique);
+    }
+    void loadedDuplicatesGoAtFirstCapture()
+    {
+        // The clip list file may hold duplicates; the first capture removes
+        // them all, as the history has no other way to lose them.
+        QStringList history { "a", "b", "a", "c", "b" };
+        bool unique = false;
+        ClipboardSnapshot snapshot;
+        snapshot.text = QStringLiteral("c");
+        QVERIFY(HistoryCapture::capture(history, snapshot, 500, &unique));
+        QCOMPARE(history, (QStringList { "c", "a", "b" }));
+        QVERIFY(unique);
+    }
+
     void capture()
     {
         QFETCH(QStringList, history);

@@ -3,6 +3,8 @@
 
 #include "popupfixture.h"
 
+#include "background/savequeue.h"
+#include "settings/savefailure.h"
 #include "popup/inputdialog.h"
 #include "popup/inputtablemodel.h"
 #include "popup/lineedit.h"
@@ -13,6 +15,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -124,6 +127,8 @@ private slots:
     void shiftDeleteSurvivesRestart();
     void shiftDeleteOnEmptyList();
     void saveStoresState();
+    void captureKeptWhenClosedDuringSave();
+    void saveFailureTold();
 };
 
 void TestInputDialog::form()
@@ -713,6 +718,7 @@ void TestInputDialog::shiftDeleteSurvivesRestart()
         QTRY_COMPARE(dialog.history().value(0), secret);
         QGuiApplication::clipboard()->setText(QStringLiteral("kept entry"));
         QTRY_COMPARE(dialog.history().value(0), QStringLiteral("kept entry"));
+        QTRY_VERIFY(dialog.saveQueue()->isIdle());
         QVERIFY(QFile::exists(fixture.dir.filePath(QStringLiteral("cliplist.dat"))));
 
         dialog.show();
@@ -770,6 +776,43 @@ void TestInputDialog::saveStoresState()
     QVERIFY(settings->word);
     QVERIFY(settings->linewrap);
     QCOMPARE(settings->history, sampleHistory);
+}
+
+void TestInputDialog::captureKeptWhenClosedDuringSave()
+{
+    // The program quits right after a capture, while the history of some
+    // megabytes is still being written: the capture is on disk afterwards.
+    PopupFixture fixture;
+    QStringList big;
+    for (int i = 0; i < 40; ++i)
+        big << QStringLiteral("entry %1 ").arg(i) + QString(200000, QLatin1Char('a' + i % 26));
+    PopupFixture::resetSettings(big);
+    {
+        InputDialog dialog;
+        QGuiApplication::clipboard()->setText(QStringLiteral("the last capture"));
+        QTRY_COMPARE(dialog.history().value(0), QStringLiteral("the last capture"));
+        QVERIFY(!dialog.saveQueue()->isIdle());
+    }
+    Settings reloaded;
+    reloaded.load();
+    QCOMPARE(reloaded.history, QStringList { QStringLiteral("the last capture") } + big);
+}
+
+void TestInputDialog::saveFailureTold()
+{
+    PopupFixture fixture;
+    PopupFixture::resetSettings(sampleHistory);
+    // Nothing can replace a directory that stands where the settings file
+    // belongs.
+    QVERIFY(QDir(fixture.dir.path()).mkdir(QStringLiteral("quillet.ini")));
+    InputDialog dialog;
+    QSignalSpy failed(dialog.saveQueue(), &SaveQueue::failed);
+    QGuiApplication::clipboard()->setText(QStringLiteral("not saved"));
+    QTRY_COMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().at(0).toString(), fixture.dir.filePath(QStringLiteral("quillet.ini")));
+    QVERIFY(SaveFailure::reported());
+    // The program goes on with the capture in memory.
+    QCOMPARE(dialog.history().value(0), QStringLiteral("not saved"));
 }
 
 QTEST_MAIN(TestInputDialog)
