@@ -1,5 +1,7 @@
 #include "benchcommon.h"
 
+#include <QTimer>
+
 #include "settings/appdir.h"
 #include "settings/settings.h"
 
@@ -191,4 +193,52 @@ void settle()
             break;
         QCoreApplication::sendPostedEvents();
     }
+}
+
+StallMeter::StallMeter()
+    : ticker(new QTimer)
+{
+    ticker->setInterval(1);
+    ticker->setTimerType(Qt::PreciseTimer);
+    QObject::connect(ticker, &QTimer::timeout, [this] {
+        const double now = nowMs();
+        longest = qMax(longest, now - last);
+        last = now;
+    });
+}
+
+StallMeter::~StallMeter()
+{
+    delete ticker;
+}
+
+void StallMeter::start()
+{
+    longest = 0;
+    last = nowMs();
+    ticker->start();
+}
+
+double StallMeter::stop()
+{
+    ticker->stop();
+    longest = qMax(longest, nowMs() - last);
+    return longest;
+}
+
+bool runUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // Wakes the loop now and then, so that a condition met without an event
+    // is seen too; otherwise the loop sleeps and leaves the processor to
+    // the threads being measured.
+    QTimer wake;
+    wake.start(20);
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }

@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QVector>
 
+#include <functional>
+
+class QTimer;
+
 // Command line of every benchmark: `--smoke` runs once at the smallest
 // size, `--runs N` caps the repetitions of each measure.
 struct BenchOptions
@@ -78,5 +82,32 @@ private:
 
 // Processes events until one pass handles none (bounded).
 void settle();
+
+// The longest stall of the event loop over a stretch of work: a precise
+// 1 ms timer fires whenever the loop is free, and the longest gap between
+// two of its turns (or between start() and the first turn, or the last turn
+// and stop()) is the longest time the program could not answer anything,
+// to within a millisecond (the figure errs on the high side).
+class StallMeter
+{
+public:
+    StallMeter();
+    ~StallMeter();
+    StallMeter(const StallMeter &) = delete;
+    StallMeter &operator=(const StallMeter &) = delete;
+
+    void start();
+    // Returns the longest stall in milliseconds.
+    double stop();
+
+private:
+    QTimer *ticker;
+    double last = 0;
+    double longest = 0;
+};
+
+// Runs the event loop until `done()` is true or `timeoutMs` passed; false
+// on time-out.
+bool runUntil(const std::function<bool()> &done, int timeoutMs = 60000);
 
 #endif  // BENCHCOMMON_H

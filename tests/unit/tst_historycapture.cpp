@@ -133,17 +133,78 @@ private slots:
         QCOMPARE(history, reference);
         QVERIFY(unique);
     }
+    void loadedDuplicatesGoAtFirstCapture_data()
+    {
+        QTest::addColumn<QStringList>("history");
+        QTest::addColumn<QString>("text");
+        const QString middle = QString(100, QLatin1Char('x'));
+        QTest::newRow("plain copies") << QStringList { "a", "b", "a", "c", "b" } << "c";
+        QTest::newRow("same ends, other middle") << QStringList { "begin" + middle + "1" + middle + "end",
+            "begin" + middle + "2" + middle + "end", "begin" + middle + "1" + middle + "end" }
+                                                 << "new";
+        QTest::newRow("same length, other ends") << QStringList { "abc", "abd", "xbc", "abc" } << "abd";
+        QTest::newRow("huge copies") << QStringList { QString(300000, 'q'), "small", QString(300000, 'q') }
+                                     << QString(300000, 'q');
+        QTest::newRow("case differs") << QStringList { "ABC", "abc", "Abc", "abc" } << "aBc";
+        QTest::newRow("no copies") << QStringList { "one", "two" } << "three";
+    }
     void loadedDuplicatesGoAtFirstCapture()
     {
         // The clip list file may hold duplicates; the first capture removes
-        // them all, as the history has no other way to lose them.
-        QStringList history { "a", "b", "a", "c", "b" };
+        // them all, the first copy staying, as the toolkit's removal does.
+        QFETCH(QStringList, history);
+        QFETCH(QString, text);
+        QStringList reference = history;
+        reference.insert(0, text);
+        reference.removeDuplicates();
         bool unique = false;
         ClipboardSnapshot snapshot;
-        snapshot.text = QStringLiteral("c");
+        snapshot.text = text;
         QVERIFY(HistoryCapture::capture(history, snapshot, 500, &unique));
-        QCOMPARE(history, (QStringList { "c", "a", "b" }));
+        QCOMPARE(history, reference);
         QVERIFY(unique);
+    }
+
+    void loneSurrogates_data()
+    {
+        // Texts long enough that the search for surrogates goes block by
+        // block; halves placed at and around the block edges.
+        QTest::addColumn<QString>("text");
+        const QString base(200, QLatin1Char('a'));
+        const QChar high(0xD83D), low(0xDE00);
+        auto with = [&](QVector<QPair<int, QChar>> units) {
+            QString text = base;
+            for (const auto &unit : units)
+                text[unit.first] = unit.second;
+            return text;
+        };
+        QTest::newRow("none") << base;
+        QTest::newRow("lone high first") << with({ { 0, high } });
+        QTest::newRow("lone low at 63") << with({ { 63, low } });
+        QTest::newRow("lone high at 64") << with({ { 64, high } });
+        QTest::newRow("pair across the block edge") << with({ { 63, high }, { 64, low } });
+        QTest::newRow("pair, then a lone low") << with({ { 10, high }, { 11, low }, { 130, low } });
+        QTest::newRow("lone high last") << with({ { 199, high } });
+        QTest::newRow("high high low") << with({ { 127, high }, { 128, high }, { 129, low } });
+        QTest::newRow("short, lone") << QString(QChar(0xDC00));
+    }
+    void loneSurrogates()
+    {
+        // Each half without its partner becomes U+FFFD; pairs stay.
+        QFETCH(QString, text);
+        QString expected = text;
+        for (int i = 0; i < text.size(); ++i) {
+            if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+                ++i;
+            else if (text.at(i).isSurrogate())
+                expected[i] = QChar::ReplacementCharacter;
+        }
+        QStringList history;
+        ClipboardSnapshot snapshot;
+        snapshot.text = text;
+        QVERIFY(HistoryCapture::capture(history, snapshot, 500));
+        QCOMPARE(history, QStringList { expected });
+        QCOMPARE(QString::fromUtf8(history.first().toUtf8()), expected);
     }
 
     void capture()
