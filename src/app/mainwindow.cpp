@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "background/handover.h"
 #include "keyboardhook.h"
 #include "popup/inputdialog.h"
 
@@ -22,7 +23,13 @@ MainWindow::MainWindow(QWidget *parent)
     // The detector runs where the hook procedure runs, which is not the GUI
     // thread on a real desktop: it only asks for the show, which the GUI
     // thread then does in its own time. The hook never waits for it.
-    connect(this, &MainWindow::doubleTapped, dialog, &QWidget::show, Qt::QueuedConnection);
+    connect(
+        this, &MainWindow::doubleTapped, dialog,
+        [this] {
+            HandOver::received(this);
+            dialog->show();
+        },
+        Qt::QueuedConnection);
     mainWindow = this;
     // Without a hook the popup is still reachable from the tray icon.
     hook = Platform::instance()->installKeyboardHook(&keyboardHookProc);
@@ -61,6 +68,7 @@ void MainWindow::onKeyUp(quint32 vkCode)
     }
     // Unsigned arithmetic keeps the test right across the tick wrap-around.
     if (tapCount == 2 && quint32(now - lastTapTime) < TapWindowMs) {
+        HandOver::sent(this);
         emit doubleTapped();
         tapCount = 0;
         lastTapTime = 0;

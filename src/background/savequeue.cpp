@@ -1,5 +1,6 @@
 #include "savequeue.h"
 
+#include "handover.h"
 #include "workerthread.h"
 
 #include <cstdio>
@@ -10,7 +11,11 @@ SaveQueue::SaveQueue(QObject *parent)
     qRegisterMetaType<SaveRequest>();
     qRegisterMetaType<SaveOutcome>();
     auto *worker = new SaveWorker;
-    connect(this, &SaveQueue::toWorker, worker, &SaveWorker::save);
+    connect(this, &SaveQueue::toWorker, worker, [this, worker](const SaveRequest &request) {
+        HandOver::received(this);
+        worker->save(request);
+    });
+    saveWorker = worker;
     connect(worker, &SaveWorker::saved, this, &SaveQueue::onSaved);
     thread = new WorkerThread(worker, QStringLiteral("quillet save"), this);
 }
@@ -48,11 +53,13 @@ quint64 SaveQueue::save(const Settings &settings, const QString &directory, bool
 void SaveQueue::send(const SaveRequest &request)
 {
     running = true;
+    HandOver::sent(this);
     emit toWorker(request);
 }
 
 void SaveQueue::onSaved(quint64 sequence, const SaveOutcome &outcome)
 {
+    HandOver::received(saveWorker);
     running = false;
     if (waiting) {
         waiting = false;
@@ -71,8 +78,10 @@ bool SaveQueue::finish(int timeoutMs)
 {
     if (!thread)
         return true;
-    if (waiting)
+    if (waiting) {
+        HandOver::sent(this);
         emit toWorker(next);  // queued behind the running one
+    }
     waiting = false;
     next = SaveRequest();
     WorkerThread *ending = thread;

@@ -50,6 +50,8 @@ private:
     void send(const SaveRequest &next);
 
     WorkerThread *thread = nullptr;
+    // Lives on the save thread: only its address is used here.
+    const SaveWorker *saveWorker = nullptr;
     bool running = false;
     bool waiting = false;
     SaveRequest next;

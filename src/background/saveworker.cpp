@@ -1,5 +1,7 @@
 #include "saveworker.h"
 
+#include "handover.h"
+
 SaveWorker::SaveWorker(QObject *parent)
     : QObject(parent)
 { }
@@ -8,5 +10,6 @@ void SaveWorker::save(const SaveRequest &request)
 {
     const SaveOutcome outcome
         = request.settings.saveTo(request.directory, request.purgeOlderCopies, &ownClipList);
+    HandOver::sent(this);
     emit saved(request.sequence, outcome);
 }

@@ -1,5 +1,7 @@
 #include "workerthread.h"
 
+#include "handover.h"
+
 #include <QThread>
 
 WorkerThread::WorkerThread(QObject *worker, const QString &name, QObject *parent)
@@ -9,8 +11,12 @@ WorkerThread::WorkerThread(QObject *worker, const QString &name, QObject *parent
 {
     thread->setObjectName(name);
     object->moveToThread(thread);
-    // The worker ends with its thread, in its thread.
-    connect(thread, &QThread::finished, object, &QObject::deleteLater);
+    QThread *ending = thread;
+    connect(
+        thread, &QThread::finished, thread, [ending] { HandOver::sent(ending); }, Qt::DirectConnection);
+    // Made before the thread starts, so that stopping posts nothing but the
+    // request itself.
+    connect(this, &WorkerThread::quitRequested, object, [ending] { ending->quit(); });
     thread->start();
 }
 
@@ -30,12 +36,15 @@ bool WorkerThread::stop(int timeoutMs)
         return true;
     // Queued behind whatever the worker was already sent.
     QThread *running = thread;
-    QMetaObject::invokeMethod(
-        object, [running] { running->quit(); }, Qt::QueuedConnection);
+    emit quitRequested();
     if (!thread->wait(timeoutMs)) {
         abandon();
         return false;
     }
+    HandOver::received(running);
+    // The thread has ended: nothing runs in the worker any more, so it may
+    // go from here.
+    delete object;
     delete thread;
     thread = nullptr;
     object = nullptr;
@@ -46,8 +55,10 @@ void WorkerThread::abandon()
 {
     if (!thread)
         return;
-    // Nothing the worker sends from now on reaches anyone.
+    // Nothing the worker sends from now on reaches anyone; it goes with its
+    // thread, if that ever ends.
     object->disconnect();
+    connect(thread, &QThread::finished, object, &QObject::deleteLater);
     QThread *stuck = thread;
     thread = nullptr;
     object = nullptr;

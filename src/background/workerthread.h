@@ -20,8 +20,8 @@ class QThread;
 // - the save worker, which encodes, compresses and writes the clip list
 //   file and the settings file (saveworker.h).
 //
-// The worker's thread runs an event loop; the worker is deleted there when
-// the thread ends.
+// The worker's thread runs an event loop; the worker is deleted once the
+// thread has ended.
 class WorkerThread : public QObject
 {
     Q_OBJECT
@@ -47,6 +47,10 @@ public:
     void abandon();
 
     static constexpr int stopTimeoutMs = 5000;
+
+signals:
+    // To the worker's thread: end the event loop.
+    void quitRequested();
 
 private:
     QThread *thread = nullptr;

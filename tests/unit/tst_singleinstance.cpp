@@ -41,7 +41,9 @@ public:
         return result;
     }
 
-    SingleInstance::Result result = SingleInstance::NoAnswer;
+    // Atomic: the semaphore that orders it is inside Qt, where a thread
+    // sanitizer cannot see it.
+    std::atomic<SingleInstance::Result> result { SingleInstance::NoAnswer };
     std::atomic<int> shows { 0 };
     QSemaphore started;
 
