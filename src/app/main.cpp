@@ -16,6 +16,11 @@
 
 int main(int argc, char *argv[])
 {
+    // Nothing here draws with OpenGL, but Qt's X11 platform would load an
+    // OpenGL integration with its driver (tens of megabytes) at the first
+    // window. A choice the user made in the environment stands.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     Q_INIT_RESOURCE(quillet);
     auto *app = new QApplication(argc, argv);
 
