@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <X11/Xlib.h>
+#include <X11/Xlibint.h>
 
 namespace {
 // Written once on the GUI thread before any background thread starts, only
@@ -25,9 +26,13 @@ int onBrokenConnection(Display *display)
     return previousHandler ? previousHandler(display) : 0;
 }
 
-void markBroken(Display *, void *flag)
+void markBroken(Display *display, void *flag)
 {
     *static_cast<bool *>(flag) = true;
+    // Xlib (1.8) lets go of the connection's lock before it reports the
+    // break, and the call it reports from lets go of it again on return:
+    // taken here, the two balance.
+    LockDisplay(display);
 }
 }  // namespace
 
