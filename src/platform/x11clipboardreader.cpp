@@ -17,6 +17,8 @@
 namespace {
 // More targets than this are nonsense from a broken owner.
 constexpr int maxTargets = 1000;
+// Reads take the properties they are answered in from a ring this long.
+constexpr int propertyRing = 16;
 
 void skipped(const QString &reason)
 {
@@ -89,6 +91,12 @@ bool X11ClipboardReader::openConnection()
     XFixesSelectSelectionInput(display, watchWindow, clipboardAtom,
         XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask
             | XFixesSelectionClientCloseNotifyMask);
+    attributes.event_mask = PropertyChangeMask;
+    requestor = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, CopyFromParent,
+        InputOnly, CopyFromParent, CWEventMask, &attributes);
+    properties.clear();
+    for (int i = 0; i < propertyRing; ++i)
+        properties.append(atom(QStringLiteral("QUILLET_CLIPBOARD_%1").arg(i)));
     XFlush(display);
     notifier = new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &X11ClipboardReader::readEvents);
@@ -106,9 +114,12 @@ void X11ClipboardReader::closeConnection()
     }
     if (!display)
         return;
-    if (!broken && watchWindow)
+    if (!broken) {
         XDestroyWindow(display, watchWindow);
+        XDestroyWindow(display, requestor);
+    }
     watchWindow = 0;
+    requestor = 0;
     XCloseDisplay(display);
     display = nullptr;
 }
@@ -124,7 +135,6 @@ void X11ClipboardReader::checkConnection()
         skipped(QStringLiteral("the connection to the X server broke while the clipboard was read"));
     else
         qDebug("quillet: the clipboard reader's connection to the X server broke; it connects again.");
-    requestor = 0;  // went with the connection
     endRead();
     closeConnection();
     reconnect->start();
@@ -171,13 +181,19 @@ void X11ClipboardReader::readEvents()
             if (events.at(i).type == xfixesEventBase + XFixesSelectionNotify)
                 from = i;
         }
-        for (int i = from; i < events.size() && !broken; ++i) {
+        for (int i = 0; i < events.size() && !broken; ++i) {
             const XEvent &event = events.at(i);
-            if (event.type == xfixesEventBase + XFixesSelectionNotify) {
+            if (i < from) {
+                if (event.xany.window == requestor)
+                    drainLateAnswer(event);
+            } else if (event.type == xfixesEventBase + XFixesSelectionNotify) {
                 const auto &notify = reinterpret_cast<const XFixesSelectionNotifyEvent &>(event);
                 ownerChanged(notify.owner, notify.timestamp);
-            } else if (transfer && event.xany.window == requestor && transfer->handle(event)) {
-                transferMoved();
+            } else if (event.xany.window == requestor) {
+                if (transfer && transfer->handle(event))
+                    transferMoved();
+                else
+                    drainLateAnswer(event);
             }
         }
     }
@@ -199,10 +215,8 @@ void X11ClipboardReader::ownerChanged(unsigned long owner, unsigned long time)
 void X11ClipboardReader::beginRead(unsigned long time)
 {
     endRead();
-    XSetWindowAttributes attributes {};
-    attributes.event_mask = PropertyChangeMask;
-    requestor = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, CopyFromParent,
-        InputOnly, CopyFromParent, CWEventMask, &attributes);
+    propertyTurn = (propertyTurn + 1) % properties.size();
+    readProperty = properties.at(propertyTurn);
     transfer.reset(new X11SelectionTransfer(display, requestor, maxTextBytes));
     // The time of the owner change: should the owner change again before
     // the request reaches the server, the request is refused rather than
@@ -215,7 +229,7 @@ void X11ClipboardReader::ask(Phase next, const QString &target)
 {
     phase = next;
     asked = target;
-    transfer->request(clipboardAtom, atom(target), readTime);
+    transfer->request(clipboardAtom, atom(target), readProperty, readTime);
     deadline->start();
 }
 
@@ -313,17 +327,24 @@ void X11ClipboardReader::deadlinePassed()
     readEvents();
 }
 
+void X11ClipboardReader::drainLateAnswer(const XEvent &event)
+{
+    if (event.type != PropertyNotify || event.xproperty.state != PropertyNewValue
+        || !properties.contains(event.xproperty.atom))
+        return;
+    // The property the read in progress waits on is its own.
+    if (transfer && transfer->isBusy() && event.xproperty.atom == transfer->property())
+        return;
+    // An answer or a piece for a read given up on or dropped: deleted, it
+    // takes no room, and an INCR owner goes on to its end as if read.
+    XDeleteProperty(display, requestor, event.xproperty.atom);
+    XFlush(display);
+}
+
 void X11ClipboardReader::endRead()
 {
     deadline->stop();
     transfer.reset();
-    if (display && requestor) {
-        // Its properties go with it; later answers and pieces for it are
-        // the owner's problem, not ours.
-        XDestroyWindow(display, requestor);
-        XFlush(display);
-    }
-    requestor = 0;
     phase = Phase::Idle;
     markersLeft.clear();
     textLeft.clear();

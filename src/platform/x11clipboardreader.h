@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <QStringList>
+#include <QVector>
 
 #include <memory>
 
@@ -13,13 +14,18 @@ class QSocketNotifier;
 class QTimer;
 class X11SelectionTransfer;
 struct _XDisplay;
+union _XEvent;
 
 // Reads the X clipboard (the CLIPBOARD selection) on a connection and a
 // thread of its own, each time its owner changes (XFixes): the list of
 // targets, the marker formats, then the text in UTF-8 or one of the older
-// encodings, large values included (INCR). Each read has a requestor window
-// of its own, destroyed when the read ends, so that a late answer or piece
-// from an owner given up on lands nowhere and leaves nothing behind.
+// encodings, large values included (INCR). Each read has a property of its
+// own on the reader's window, taken in turn from a ring, so that a late
+// answer from an owner given up on is never taken for a later one's; such
+// answers are deleted as they come, which also lets a late INCR owner run
+// to its end. The window itself lives as long as the connection: an owner
+// that answers late must not meet a window that is gone, which naive
+// owners do not survive.
 //
 // Nothing here blocks. The owner has replyDeadlineMs to answer each request
 // and to send each piece; one that does not costs only its own copy (one
@@ -61,6 +67,7 @@ private:
     void readEvents();
     void ownerChanged(unsigned long owner, unsigned long time);
     void beginRead(unsigned long time);
+    void drainLateAnswer(const _XEvent &event);
     void transferMoved();
     void takeTargets();
     void askNext();
@@ -86,9 +93,13 @@ private:
     // Atom names never change while the server runs.
     QHash<unsigned long, QString> names;
 
+    unsigned long requestor = 0;
+    QVector<unsigned long> properties;
+    int propertyTurn = 0;
+
     // The read in progress.
     Phase phase = Phase::Idle;
-    unsigned long requestor = 0;
+    unsigned long readProperty = 0;
     unsigned long readTime = 0;
     std::unique_ptr<X11SelectionTransfer> transfer;
     QStringList markersLeft;

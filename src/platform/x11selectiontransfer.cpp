@@ -15,21 +15,23 @@ struct X11SelectionTransfer::Property
 X11SelectionTransfer::X11SelectionTransfer(Display *dpy, unsigned long requestor, qint64 limit)
     : display(dpy)
     , window(requestor)
-    , property(XInternAtom(dpy, "QUILLET_SELECTION", False))
     , incrAtom(XInternAtom(dpy, "INCR", False))
     , maxBytes(limit)
 { }
 
-void X11SelectionTransfer::request(unsigned long selection, unsigned long target, unsigned long time)
+void X11SelectionTransfer::request(
+    unsigned long selection, unsigned long target, unsigned long property, unsigned long when)
 {
     data.clear();
     valueType = None;
     valueFormat = 0;
     reason = "";
     wanted = target;
+    into = property;
+    time = when;
     // Whatever an earlier request left there is not this answer.
-    XDeleteProperty(display, window, property);
-    XConvertSelection(display, selection, target, property, window, time);
+    XDeleteProperty(display, window, into);
+    XConvertSelection(display, selection, target, into, window, time);
     XFlush(display);
     current = State::Waiting;
 }
@@ -37,10 +39,16 @@ void X11SelectionTransfer::request(unsigned long selection, unsigned long target
 bool X11SelectionTransfer::handle(const XEvent &event)
 {
     if (current == State::Waiting && event.type == SelectionNotify && event.xselection.requestor == window) {
-        if (event.xselection.property == None) {
+        const XSelectionEvent &notify = event.xselection;
+        if (notify.property == None) {
+            // Some owners answer with no time at all.
+            if (notify.target != wanted || (notify.time != time && notify.time != CurrentTime))
+                return false;
             current = State::Refused;
             return true;
         }
+        if (notify.property != into)
+            return false;
         Property value;
         if (!readProperty(&value))
             return true;
@@ -70,7 +78,7 @@ bool X11SelectionTransfer::handle(const XEvent &event)
         return true;
     }
     if (current == State::Pieces && event.type == PropertyNotify && event.xproperty.window == window
-        && event.xproperty.atom == property && event.xproperty.state == PropertyNewValue) {
+        && event.xproperty.atom == into && event.xproperty.state == PropertyNewValue) {
         Property piece;
         if (!readProperty(&piece))
             return true;
@@ -112,7 +120,7 @@ bool X11SelectionTransfer::readProperty(Property *value)
     // when it was read to its end.
     const long longs = long(maxBytes / 4 + 1);
     const int status = XGetWindowProperty(
-        display, window, property, 0, longs, True, AnyPropertyType, &type, &format, &count, &after, &bytes);
+        display, window, into, 0, longs, True, AnyPropertyType, &type, &format, &count, &after, &bytes);
     if (status != Success) {
         fail("the clipboard's content could not be read");
         return false;
@@ -144,6 +152,6 @@ void X11SelectionTransfer::fail(const char *why)
     current = State::Failed;
     data.clear();
     // A property left too large to read is not left behind.
-    XDeleteProperty(display, window, property);
+    XDeleteProperty(display, window, into);
     XFlush(display);
 }

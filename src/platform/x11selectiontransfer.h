@@ -30,11 +30,14 @@ public:
     X11SelectionTransfer(_XDisplay *display, unsigned long requestor, qint64 maxBytes);
 
     // Asks the owner of `selection`, as of the server time `time`, for
-    // `target`. Any transfer in progress is forgotten.
-    void request(unsigned long selection, unsigned long target, unsigned long time);
+    // `target`, to be put into `property` of the requestor window. Any
+    // transfer in progress is forgotten.
+    void request(unsigned long selection, unsigned long target, unsigned long property, unsigned long time);
     // Takes one event; true when it moved this transfer on (an answer or a
-    // piece), false when it was not this transfer's.
+    // piece), false when it was not this transfer's: an answer is known by
+    // its property, a refusal by its target and time.
     bool handle(const _XEvent &event);
+    unsigned long property() const { return into; }
 
     State state() const { return current; }
     bool isBusy() const { return current == State::Waiting || current == State::Pieces; }
@@ -54,12 +57,13 @@ private:
 
     _XDisplay *display;
     unsigned long window;
-    unsigned long property;
     unsigned long incrAtom;
     qint64 maxBytes;
 
     State current = State::Idle;
     unsigned long wanted = 0;
+    unsigned long into = 0;
+    unsigned long time = 0;
     unsigned long valueType = 0;
     int valueFormat = 0;
     QByteArray data;
