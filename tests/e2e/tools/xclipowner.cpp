@@ -18,6 +18,9 @@
 //   --die-after-pieces N  end the process abruptly after N INCR pieces
 //   --kill-requestor    answer the first request by killing the requesting
 //                       client's connection (XKillClient); serve later ones
+//   --naive             keep Xlib's default error handler, as many small
+//                       owners do: an error (say, a requestor window that is
+//                       gone) ends the tool
 //   --log FILE          one line per event: "owned", "request TARGET",
 //                       "answered TARGET", "refused TARGET", "incr TARGET
 //                       SIZE", "piece N", "served TARGET" (the last piece),
@@ -58,6 +61,7 @@ struct Options
     size_t chunk = 65536;
     long dieAfterPieces = -1;
     bool killRequestor = false;
+    bool naive = false;
     std::string logPath;
 };
 
@@ -326,6 +330,8 @@ int main(int argc, char **argv)
             options.dieAfterPieces = std::atol(argv[++i]);
         } else if (arg == "--kill-requestor") {
             options.killRequestor = true;
+        } else if (arg == "--naive") {
+            options.naive = true;
         } else if (arg == "--log" && hasValue) {
             options.logPath = argv[++i];
         } else {
@@ -347,7 +353,8 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    XSetErrorHandler(ignoreErrors);
+    if (!options.naive)
+        XSetErrorHandler(ignoreErrors);
     Display *display = owner.display;
     owner.window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     owner.clipboard = XInternAtom(display, "CLIPBOARD", False);
