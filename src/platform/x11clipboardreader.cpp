@@ -66,7 +66,11 @@ bool X11ClipboardReader::start()
 {
     if (display)
         return true;
-    return openConnection();
+    if (openConnection())
+        return true;
+    // The GUI thread's connection works, so this should soon too.
+    reconnect->start();
+    return false;
 }
 
 bool X11ClipboardReader::openConnection()
@@ -115,8 +119,10 @@ void X11ClipboardReader::closeConnection()
     if (!display)
         return;
     if (!broken) {
-        XDestroyWindow(display, watchWindow);
-        XDestroyWindow(display, requestor);
+        for (const unsigned long window : { watchWindow, requestor }) {
+            if (window)
+                XDestroyWindow(display, window);
+        }
     }
     watchWindow = 0;
     requestor = 0;

@@ -50,7 +50,8 @@ public:
 
 public slots:
     // Opens the connection and starts watching. Called on the reader's
-    // thread; false when there is no display or it lacks XFixes.
+    // thread; false when there is no display or it lacks XFixes (it tries
+    // again every reconnectDelayMs then).
     bool start();
 
 signals:

@@ -12,6 +12,7 @@
 //   --extra NAME[=DATA] one more target offered (repeatable), served with
 //                       DATA (default "1")
 //   --no-targets        refuse TARGETS (as some old owners do)
+//   --bogus-atom        list an atom the server does not know among TARGETS
 //   --incr-above BYTES  values larger than this go through INCR (default
 //                       262144)
 //   --chunk BYTES       the size of an INCR piece (default 65536)
@@ -57,6 +58,7 @@ struct Options
     std::vector<std::string> textTargets { "UTF8_STRING", "text/plain;charset=utf-8", "STRING", "TEXT" };
     std::map<std::string, std::string> extras;
     bool noTargets = false;
+    bool bogusAtom = false;
     size_t incrAbove = 262144;
     size_t chunk = 65536;
     long dieAfterPieces = -1;
@@ -151,6 +153,9 @@ void answer(Owner &owner, const XSelectionRequestEvent &request)
     }
     if (request.target == owner.targets && !owner.options.noTargets) {
         std::vector<long> list { long(owner.targets) };
+        // Atoms are counted up from 1; this one is far beyond any made.
+        if (owner.options.bogusAtom)
+            list.push_back(0x1fffffffL);
         for (const std::string &name : owner.options.textTargets)
             list.push_back(long(XInternAtom(display, name.c_str(), False)));
         for (const auto &extra : owner.options.extras)
@@ -322,6 +327,8 @@ int main(int argc, char **argv)
                 options.extras[extra.substr(0, equals)] = extra.substr(equals + 1);
         } else if (arg == "--no-targets") {
             options.noTargets = true;
+        } else if (arg == "--bogus-atom") {
+            options.bogusAtom = true;
         } else if (arg == "--incr-above" && hasValue) {
             options.incrAbove = size_t(std::atol(argv[++i]));
         } else if (arg == "--chunk" && hasValue) {
