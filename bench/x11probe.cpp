@@ -57,6 +57,8 @@ X11Probe::X11Probe()
 X11Probe::~X11Probe()
 {
     stop();
+    releaseClipboard();
+    stopWindowManager();
     delete dir;
     delete atoms;
     if (display)
@@ -192,31 +194,36 @@ double X11Probe::doubleTap()
 
 bool X11Probe::waitPopupFocused(const char *title, double timeoutMs, double *at)
 {
+    // The focus is polled rather than MapNotify awaited: under a window
+    // manager the popup is mapped inside a frame, out of the root's sight.
     Display *d = dpy(display);
     const double deadline = nowMs() + timeoutMs;
-    XEvent event;
-    bool mapped = false;
-    while (!mapped && nextEvent(deadline, &event)) {
-        if (event.type != MapNotify || event.xmap.window == own || event.xmap.override_redirect)
-            continue;
-        char *name = nullptr;
-        if (XFetchName(d, event.xmap.window, &name) && name) {
-            mapped = std::strcmp(name, title) == 0;
-            XFree(name);
-        }
-        if (mapped)
-            popup = event.xmap.window;
-    }
-    if (!mapped)
-        return false;
+    Window checked = 0;
     while (nowMs() < deadline) {
         Window focus = 0;
         int revert = 0;
         XGetInputFocus(d, &focus, &revert);
-        if (focus == popup) {
-            *at = nowMs();
-            return true;
+        if (focus != checked && focus != own && focus != None && focus != PointerRoot) {
+            checked = focus;
+            char *name = nullptr;
+            bool found = false;
+            if (XFetchName(d, focus, &name) && name) {
+                found = std::strcmp(name, title) == 0;
+                XFree(name);
+            }
+            XWindowAttributes attributes;
+            if (found && XGetWindowAttributes(d, focus, &attributes) && attributes.map_state == IsViewable) {
+                *at = nowMs();
+                popup = focus;
+                return true;
+            }
+            if (found)
+                checked = 0;  // named so but not viewable yet: look again
         }
+        // Serve the clipboard and drain events meanwhile.
+        XEvent event;
+        while (XPending(d))
+            nextEvent(nowMs(), &event);
         const timespec wait { 0, 100 * 1000 };
         nanosleep(&wait, nullptr);
     }
@@ -230,12 +237,78 @@ bool X11Probe::dismissPopup(double timeoutMs)
     key("Escape", false);
     XFlush(d);
     const double deadline = nowMs() + timeoutMs;
-    XEvent event;
-    while (nextEvent(deadline, &event)) {
-        if (event.type == UnmapNotify && event.xunmap.window == popup)
+    while (nowMs() < deadline) {
+        XWindowAttributes attributes;
+        if (!popup || !XGetWindowAttributes(d, popup, &attributes) || attributes.map_state != IsViewable)
             return true;
+        pause(1);
     }
     return false;
+}
+
+bool X11Probe::hangClipboard()
+{
+    if (!display)
+        return false;
+    if (!hungDisplay) {
+        Display *hung = XOpenDisplay(nullptr);
+        if (!hung)
+            return false;
+        hungDisplay = hung;
+        hungWindow = XCreateSimpleWindow(hung, DefaultRootWindow(hung), 0, 0, 1, 1, 0, 0, 0);
+    }
+    Display *hung = dpy(hungDisplay);
+    // Its events are never read: requests for the clipboard go unanswered.
+    XSetSelectionOwner(hung, XInternAtom(hung, "CLIPBOARD", False), hungWindow, CurrentTime);
+    XSync(hung, False);
+    return XGetSelectionOwner(hung, XInternAtom(hung, "CLIPBOARD", False)) == hungWindow;
+}
+
+void X11Probe::releaseClipboard()
+{
+    if (hungDisplay)
+        XCloseDisplay(dpy(hungDisplay));
+    hungDisplay = nullptr;
+    hungWindow = 0;
+}
+
+bool X11Probe::startWindowManager(double timeoutMs)
+{
+    if (!display)
+        return false;
+    windowManager = fork();
+    if (windowManager < 0) {
+        windowManager = 0;
+        return false;
+    }
+    if (windowManager == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("openbox", "openbox", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    Display *d = dpy(display);
+    const Atom managed = XInternAtom(d, "WM_S0", False);
+    const double deadline = nowMs() + timeoutMs;
+    while (nowMs() < deadline) {
+        if (XGetSelectionOwner(d, managed) != None)
+            return true;
+        pause(5);
+    }
+    stopWindowManager();
+    return false;
+}
+
+void X11Probe::stopWindowManager()
+{
+    if (windowManager <= 0)
+        return;
+    kill(windowManager, SIGTERM);
+    int status = 0;
+    waitpid(windowManager, &status, 0);
+    windowManager = 0;
+    pause(100);
 }
 
 void X11Probe::handleSelectionRequest(const void *raw)

@@ -46,10 +46,21 @@ public:
     // Taps Right Ctrl twice; returns the time of the second release.
     double doubleTap();
     // Waits until a window named `title` is mapped and holds the input
-    // focus; the time in *at.
+    // focus; the time in *at. Works with and without a window manager.
     bool waitPopupFocused(const char *title, double timeoutMs, double *at);
     // Presses Escape and waits until the popup is unmapped.
     bool dismissPopup(double timeoutMs);
+
+    // Takes the clipboard from a connection of its own that never answers,
+    // like a hung program; again on each call, so that the program starts
+    // a new read that waits. releaseClipboard() closes that connection.
+    bool hangClipboard();
+    void releaseClipboard();
+
+    // Starts openbox and waits until it manages the screen (WM_S0); stops
+    // it again.
+    bool startWindowManager(double timeoutMs);
+    void stopWindowManager();
 
     // Owns the clipboard with `text` and answers the program's requests
     // until it has read the text (or the time-out passed).
@@ -72,6 +83,9 @@ private:
     QByteArray clipText;
     bool textServed = false;
     QTemporaryDir *dir = nullptr;
+    void *hungDisplay = nullptr;
+    unsigned long hungWindow = 0;
+    pid_t windowManager = 0;
     pid_t child = 0;
     double started = 0;
 };

@@ -1,58 +1,58 @@
 #include "x11clipboardreader.h"
 
+#include "x11clipboardtargets.h"
+#include "x11connectionguard.h"
+#include "x11selectiontransfer.h"
+
 #include <QDebug>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <QVector>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
-#include <climits>
-
 namespace {
-// A window that vanishes or an owner that sends nonsense must not end the
-// process; the read concerned simply fails.
-int ignoreXErrors(Display *, XErrorEvent *)
-{
-    return 0;
-}
-
 // More targets than this are nonsense from a broken owner.
 constexpr int maxTargets = 1000;
+// Reads take the properties they are answered in from a ring this long.
+constexpr int propertyRing = 16;
 
-// The text targets in the order they are asked for; the first one the owner
-// offers is read.
-const char *const textTargets[]
-    = { "UTF8_STRING", "text/plain;charset=utf-8", "STRING", "TEXT", "COMPOUND_TEXT", "text/plain" };
-
-bool isImageFormat(const QString &name)
+void skipped(const QString &reason)
 {
-    return name.startsWith(QLatin1String("image/")) || name == QLatin1String("PIXMAP")
-        || name == QLatin1String("BITMAP");
+    qDebug().noquote() << QStringLiteral("quillet: %1; this copy is not taken into the history.").arg(reason);
 }
 }  // namespace
 
 X11ClipboardReader::X11ClipboardReader(QObject *parent)
     : QObject(parent)
-    , deadline(this)
+    , deadline(new QTimer(this))
+    , reconnect(new QTimer(this))
 {
-    deadline.setSingleShot(true);
-    deadline.setInterval(replyDeadlineMs);
-    connect(&deadline, &QTimer::timeout, this, [this] {
-        giveUp("the clipboard's owner did not answer within 2 s");
-        readEvents();
+    deadline->setSingleShot(true);
+    deadline->setInterval(replyDeadlineMs);
+    connect(deadline, &QTimer::timeout, this, &X11ClipboardReader::deadlinePassed);
+    reconnect->setSingleShot(true);
+    reconnect->setInterval(reconnectDelayMs);
+    connect(reconnect, &QTimer::timeout, this, [this] {
+        if (!openConnection()) {
+            reconnect->start();
+            return;
+        }
+        // A change made while the connection was down is read now.
+        const Window owner = XGetSelectionOwner(display, clipboardAtom);
+        if (owner != None)
+            beginRead(CurrentTime);
+        checkConnection();
     });
 }
 
 X11ClipboardReader::~X11ClipboardReader()
 {
-    delete notifier;
-    if (display) {
-        if (window)
-            XDestroyWindow(display, window);
-        XCloseDisplay(display);
-    }
+    endRead();
+    closeConnection();
 }
 
 bool X11ClipboardReader::isSupported(Display *dpy)
@@ -66,45 +66,104 @@ bool X11ClipboardReader::start()
 {
     if (display)
         return true;
+    if (openConnection())
+        return true;
+    // The GUI thread's connection works, so this should soon too.
+    reconnect->start();
+    return false;
+}
+
+bool X11ClipboardReader::openConnection()
+{
     display = XOpenDisplay(nullptr);
     if (!display)
         return false;
-    XSetErrorHandler(&ignoreXErrors);
+    X11ConnectionGuard::watch(display, &broken);
     int errorBase = 0;
     if (!XFixesQueryExtension(display, &xfixesEventBase, &errorBase)) {
-        XCloseDisplay(display);
-        display = nullptr;
+        closeConnection();
         return false;
     }
     int major = 5;
     int minor = 0;
     XFixesQueryVersion(display, &major, &minor);
+    names.clear();
+    clipboardAtom = atom(QStringLiteral("CLIPBOARD"));
     XSetWindowAttributes attributes {};
-    attributes.event_mask = PropertyChangeMask;
-    window = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, CopyFromParent, InputOnly,
-        CopyFromParent, CWEventMask, &attributes);
-    XFixesSelectSelectionInput(display, window, atom("CLIPBOARD"),
+    watchWindow = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, CopyFromParent,
+        InputOnly, CopyFromParent, 0, &attributes);
+    XFixesSelectSelectionInput(display, watchWindow, clipboardAtom,
         XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask
             | XFixesSelectionClientCloseNotifyMask);
+    attributes.event_mask = PropertyChangeMask;
+    requestor = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, CopyFromParent,
+        InputOnly, CopyFromParent, CWEventMask, &attributes);
+    properties.clear();
+    for (int i = 0; i < propertyRing; ++i)
+        properties.append(atom(QStringLiteral("QUILLET_CLIPBOARD_%1").arg(i)));
     XFlush(display);
     notifier = new QSocketNotifier(ConnectionNumber(display), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &X11ClipboardReader::readEvents);
     readEvents();
-    return true;
+    return display != nullptr;
 }
 
-unsigned long X11ClipboardReader::atom(const char *name)
+void X11ClipboardReader::closeConnection()
 {
-    return XInternAtom(display, name, False);
+    if (notifier) {
+        // This may run within the notifier's own signal.
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+        notifier = nullptr;
+    }
+    if (!display)
+        return;
+    if (!broken) {
+        for (const unsigned long window : { watchWindow, requestor }) {
+            if (window)
+                XDestroyWindow(display, window);
+        }
+    }
+    watchWindow = 0;
+    requestor = 0;
+    XCloseDisplay(display);
+    display = nullptr;
+}
+
+void X11ClipboardReader::checkConnection()
+{
+    if (!display || !broken)
+        return;
+    // Another client ended our connection (or the server is going away).
+    // Its socket would now wake the thread again and again for nothing:
+    // it is closed, and a new one opened a little later.
+    if (phase != Phase::Idle)
+        skipped(QStringLiteral("the connection to the X server broke while the clipboard was read"));
+    else
+        qDebug("quillet: the clipboard reader's connection to the X server broke; it connects again.");
+    endRead();
+    closeConnection();
+    reconnect->start();
+}
+
+unsigned long X11ClipboardReader::atom(const QString &name)
+{
+    return XInternAtom(display, name.toLatin1().constData(), False);
 }
 
 QString X11ClipboardReader::atomName(unsigned long value)
 {
+    const auto known = names.constFind(value);
+    if (known != names.constEnd())
+        return *known;
+    // An atom the server does not know (a broken owner's list) gives an
+    // error, which the guard ignores, and no name.
     char *name = value ? XGetAtomName(display, value) : nullptr;
     if (!name)
         return QString();
     const QString result = QString::fromUtf8(name);
     XFree(name);
+    names.insert(value, result);
     return result;
 }
 
@@ -114,9 +173,9 @@ void X11ClipboardReader::readEvents()
         return;
     // Replies read by the calls below can leave events in Xlib's queue that
     // the socket no longer announces: go on until the queue is empty.
-    while (XPending(display)) {
+    while (display && !broken && XPending(display)) {
         QVector<XEvent> events;
-        while (XPending(display)) {
+        while (!broken && XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
             events.append(event);
@@ -128,254 +187,188 @@ void X11ClipboardReader::readEvents()
             if (events.at(i).type == xfixesEventBase + XFixesSelectionNotify)
                 from = i;
         }
-        for (int i = from; i < events.size(); ++i) {
-            XEvent &event = events[i];
-            if (event.type == xfixesEventBase + XFixesSelectionNotify) {
+        for (int i = 0; i < events.size() && !broken; ++i) {
+            const XEvent &event = events.at(i);
+            if (i < from) {
+                if (event.xany.window == requestor)
+                    drainLateAnswer(event);
+            } else if (event.type == xfixesEventBase + XFixesSelectionNotify) {
                 const auto &notify = reinterpret_cast<const XFixesSelectionNotifyEvent &>(event);
                 ownerChanged(notify.owner, notify.timestamp);
-            } else if (event.type == SelectionNotify && event.xselection.requestor == window) {
-                selectionNotified(event.xselection.property, event.xselection.target, event.xselection.time);
-            } else if (event.type == PropertyNotify && event.xproperty.window == window
-                && event.xproperty.state == PropertyNewValue && incremental
-                && event.xproperty.atom == property) {
-                incrementArrived();
+            } else if (event.xany.window == requestor) {
+                if (transfer && transfer->handle(event))
+                    transferMoved();
+                else
+                    drainLateAnswer(event);
             }
         }
     }
+    checkConnection();
 }
 
 void X11ClipboardReader::ownerChanged(unsigned long owner, unsigned long time)
 {
-    endTransfer();
-    step = Step::Idle;
-    snapshot = ClipboardSnapshot();
-    queue.clear();
-    textCandidates.clear();
-    textTaken = false;
+    // The newer content is what counts: a read still going is dropped.
+    endRead();
     if (owner == None) {
         // The owner went away: the clipboard is empty.
-        emit snapshotRead(snapshot);
+        emit snapshotRead(ClipboardSnapshot());
         return;
     }
-    requestTime = time;
-    step = Step::Targets;
-    request(atom("TARGETS"));
+    beginRead(time);
 }
 
-void X11ClipboardReader::request(unsigned long target)
+void X11ClipboardReader::beginRead(unsigned long time)
 {
-    // Each request gets a property of its own, so that a late answer to an
-    // abandoned request is not taken for the answer to this one.
-    static const char *const properties[]
-        = { "QUILLET_CLIPBOARD_0", "QUILLET_CLIPBOARD_1", "QUILLET_CLIPBOARD_2", "QUILLET_CLIPBOARD_3" };
-    propertyTurn = (propertyTurn + 1) % 4;
-    property = atom(properties[propertyTurn]);
-    XDeleteProperty(display, window, property);
-    requestedTarget = target;
-    XConvertSelection(display, atom("CLIPBOARD"), target, property, window, requestTime);
-    XFlush(display);
-    deadline.start();
+    endRead();
+    propertyTurn = (propertyTurn + 1) % properties.size();
+    readProperty = properties.at(propertyTurn);
+    transfer.reset(new X11SelectionTransfer(display, requestor, maxTextBytes));
+    // The time of the owner change: should the owner change again before
+    // the request reaches the server, the request is refused rather than
+    // answered by the newer owner for the older change.
+    readTime = time;
+    ask(Phase::Targets, QStringLiteral("TARGETS"));
 }
 
-bool X11ClipboardReader::readProperty(unsigned long name, bool *incr, unsigned long *type, QByteArray *bytes)
+void X11ClipboardReader::ask(Phase next, const QString &target)
 {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    const long longs = long(maxTextBytes / 4 + 1);
-    const int status = XGetWindowProperty(
-        display, window, name, 0, longs, True, AnyPropertyType, &actualType, &format, &count, &after, &data);
-    bytes->clear();
-    *incr = false;
-    *type = actualType;
-    bool ok = status == Success && actualType != None && after == 0;
-    if (ok && actualType == atom("INCR")) {
-        *incr = true;
-    } else if (ok && data) {
-        // Xlib hands 32-bit items over as longs.
-        const qint64 itemSize = format == 32 ? qint64(sizeof(long)) : format == 16 ? 2 : 1;
-        const qint64 size = qint64(count) * itemSize;
-        ok = size <= maxTextBytes;
-        if (ok)
-            bytes->append(reinterpret_cast<const char *>(data), int(size));
-    }
-    if (data)
-        XFree(data);
-    return ok;
+    phase = next;
+    asked = target;
+    transfer->request(clipboardAtom, atom(target), readProperty, readTime);
+    deadline->start();
 }
 
-void X11ClipboardReader::selectionNotified(unsigned long answered, unsigned long target, unsigned long time)
+void X11ClipboardReader::transferMoved()
 {
-    // A late answer to a request of an earlier owner is not this one's.
-    if (step == Step::Idle || target != requestedTarget || time != requestTime
-        || (answered != None && answered != property))
+    switch (transfer->state()) {
+    case X11SelectionTransfer::State::Idle:
         return;
-    if (answered == None) {
-        // The owner refused this target.
-        received(None, QByteArray());
+    case X11SelectionTransfer::State::Waiting:
+    case X11SelectionTransfer::State::Pieces:
+        // Each piece has its own deadline: a large value may take longer
+        // than one, as long as it keeps coming.
+        deadline->start();
+        return;
+    case X11SelectionTransfer::State::Failed:
+        giveUp(QLatin1String(transfer->failure()));
+        return;
+    case X11SelectionTransfer::State::Done:
+    case X11SelectionTransfer::State::Refused:
+        break;
+    }
+    const bool done = transfer->state() == X11SelectionTransfer::State::Done;
+    if (phase == Phase::Targets) {
+        takeTargets();
         return;
     }
-    bool incr = false;
-    unsigned long type = None;
-    QByteArray bytes;
-    if (!readProperty(property, &incr, &type, &bytes)) {
-        if (type == None) {
-            // Announced but not there: taken as a refusal of this target.
-            received(None, QByteArray());
-            return;
-        }
-        giveUp("the clipboard's content is too large");
+    if (phase == Phase::Markers && done)
+        snapshot.markerData.insert(asked, transfer->takeData());
+    if (phase == Phase::Text && done) {
+        snapshot.text = decodeText(transfer->type(), transfer->takeData());
+        finish();
         return;
     }
-    if (incr) {
-        // Deleting the property (done by the read) asks for the pieces.
-        incremental = true;
-        incrementalType = None;
-        incrementalBytes.clear();
-        deadline.start();
-        return;
-    }
-    received(type, bytes);
+    askNext();
 }
 
-void X11ClipboardReader::incrementArrived()
+void X11ClipboardReader::takeTargets()
 {
-    bool incr = false;
-    unsigned long type = None;
-    QByteArray piece;
-    if (!readProperty(property, &incr, &type, &piece)) {
-        // No property at all: a notice of something else; wait for the piece.
-        if (type != None)
-            giveUp("a piece of the clipboard's content could not be read");
-        return;
+    QStringList offered;
+    const bool listed = transfer->state() == X11SelectionTransfer::State::Done && transfer->format() == 32;
+    if (listed) {
+        const QByteArray list = transfer->takeData();
+        const auto *atoms = reinterpret_cast<const unsigned long *>(list.constData());
+        const int count = qMin(int(list.size() / int(sizeof(unsigned long))), maxTargets);
+        for (int i = 0; i < count; ++i)
+            offered.append(atomName(atoms[i]));
     }
-    if (piece.isEmpty()) {
-        // The empty piece ends the transfer.
-        incremental = false;
-        const QByteArray whole = incrementalBytes;
-        incrementalBytes.clear();
-        received(incrementalType, whole);
-        return;
-    }
-    if (incrementalBytes.size() + qint64(piece.size()) > maxTextBytes) {
-        giveUp("the clipboard's content is too large");
-        return;
-    }
-    incrementalType = type;
-    incrementalBytes.append(piece);
-    deadline.start();
-}
-
-void X11ClipboardReader::received(unsigned long type, const QByteArray &bytes)
-{
-    if (step == Step::Targets)
-        takeTargets(type == None ? QByteArray() : bytes);
-    else if (step == Step::Data)
-        takeData(type, bytes);
-}
-
-void X11ClipboardReader::takeTargets(const QByteArray &bytes)
-{
-    const int count = qMin(int(bytes.size() / int(sizeof(Atom))), maxTargets);
-    const auto *targets = reinterpret_cast<const Atom *>(bytes.constData());
-    QVector<unsigned long> offered;
-    for (int i = 0; i < count; ++i) {
-        const QString name = atomName(targets[i]);
-        if (name.isEmpty() || snapshot.formats.contains(name))
-            continue;
-        snapshot.formats.append(name);
-        offered.append(targets[i]);
-        snapshot.hasImage = snapshot.hasImage || isImageFormat(name);
-        snapshot.hasColor = snapshot.hasColor || name == QLatin1String("application/x-color");
-        if (ClipboardSnapshot::isMarkerFormat(name))
-            queue.append(targets[i]);
-    }
+    const X11ClipboardTargets targets(offered, listed);
+    snapshot.formats = targets.formats();
+    snapshot.hasImage = targets.hasImage();
+    snapshot.hasColor = targets.hasColor();
     if (snapshot.hasImage || snapshot.hasColor) {
         // Kept out of the history whatever text comes with them.
         finish();
         return;
     }
-    for (const char *name : textTargets) {
-        const unsigned long candidate = atom(name);
-        // An owner without a target list may still give text.
-        if (count == 0 || offered.contains(candidate))
-            textCandidates.append(candidate);
-    }
-    if (count == 0)
-        textCandidates = { atom("UTF8_STRING"), XA_STRING };
-    next();
+    markersLeft = targets.markers();
+    textLeft = targets.textTargets();
+    askNext();
 }
 
-void X11ClipboardReader::takeData(unsigned long type, const QByteArray &bytes)
+void X11ClipboardReader::askNext()
 {
-    if (textCandidates.contains(requestedTarget)) {
-        if (type != None) {
-            snapshot.text = decodeText(type, bytes);
-            textTaken = true;
-        }
-    } else if (type != None) {
-        snapshot.markerData.insert(atomName(requestedTarget), bytes);
-    }
-    next();
-}
-
-void X11ClipboardReader::next()
-{
-    step = Step::Data;
-    if (!queue.isEmpty()) {
-        request(queue.takeFirst());
-        return;
-    }
-    // The first text target that gives an answer is the text.
-    while (!textTaken && !textCandidates.isEmpty()) {
-        const unsigned long candidate = textCandidates.first();
-        if (candidate == requestedTarget) {
-            textCandidates.removeFirst();
-            continue;
-        }
-        request(candidate);
-        return;
-    }
-    finish();
+    if (!markersLeft.isEmpty())
+        ask(Phase::Markers, markersLeft.takeFirst());
+    else if (!textLeft.isEmpty())
+        ask(Phase::Text, textLeft.takeFirst());
+    else
+        finish();
 }
 
 void X11ClipboardReader::finish()
 {
-    endTransfer();
-    step = Step::Idle;
-    emit snapshotRead(snapshot);
+    const ClipboardSnapshot read = snapshot;
+    endRead();
+    emit snapshotRead(read);
 }
 
-void X11ClipboardReader::giveUp(const char *reason)
+void X11ClipboardReader::giveUp(const QString &reason)
 {
-    if (step == Step::Idle)
+    if (phase == Phase::Idle)
         return;
-    endTransfer();
-    step = Step::Idle;
-    qDebug().noquote()
-        << QStringLiteral("quillet: %1; this copy is not taken into the history.").arg(QLatin1String(reason));
+    endRead();
+    skipped(reason);
 }
 
-void X11ClipboardReader::endTransfer()
+void X11ClipboardReader::deadlinePassed()
 {
-    deadline.stop();
-    if (display && property) {
-        XDeleteProperty(display, window, property);
-        XFlush(display);
-    }
-    incremental = false;
-    incrementalBytes.clear();
+    if (!transfer)
+        return;
+    const QString seconds = QString::number(replyDeadlineMs / 1000.0);
+    giveUp(transfer->state() == X11SelectionTransfer::State::Pieces
+            ? QStringLiteral("the clipboard's owner stopped sending its content for %1 s").arg(seconds)
+            : QStringLiteral("the clipboard's owner did not answer within %1 s").arg(seconds));
+    readEvents();
 }
 
-QString X11ClipboardReader::decodeText(unsigned long type, const QByteArray &bytes)
+void X11ClipboardReader::drainLateAnswer(const XEvent &event)
 {
+    if (event.type != PropertyNotify || event.xproperty.state != PropertyNewValue
+        || !properties.contains(event.xproperty.atom))
+        return;
+    // The property the read in progress waits on is its own.
+    if (transfer && transfer->isBusy() && event.xproperty.atom == transfer->property())
+        return;
+    // An answer or a piece for a read given up on or dropped: deleted, it
+    // takes no room, and an INCR owner goes on to its end as if read.
+    XDeleteProperty(display, requestor, event.xproperty.atom);
+    XFlush(display);
+}
+
+void X11ClipboardReader::endRead()
+{
+    deadline->stop();
+    transfer.reset();
+    phase = Phase::Idle;
+    markersLeft.clear();
+    textLeft.clear();
+    asked.clear();
+    snapshot = ClipboardSnapshot();
+}
+
+QString X11ClipboardReader::decodeText(unsigned long type, const QByteArray &value)
+{
+    QByteArray bytes = value;
+    // Some owners end their text with a NUL, as in C.
+    while (bytes.endsWith('\0'))
+        bytes.chop(1);
     if (type == XA_STRING)
         return QString::fromLatin1(bytes);
-    if (type == atom("COMPOUND_TEXT")) {
+    if (type == atom(QStringLiteral("COMPOUND_TEXT"))) {
         XTextProperty text {};
-        text.value = reinterpret_cast<unsigned char *>(const_cast<char *>(bytes.constData()));
+        text.value = reinterpret_cast<unsigned char *>(bytes.data());
         text.encoding = type;
         text.format = 8;
         text.nitems = static_cast<unsigned long>(bytes.size());

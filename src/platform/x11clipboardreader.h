@@ -3,20 +3,35 @@
 
 #include "clipboardsnapshot.h"
 
+#include <QHash>
 #include <QObject>
-#include <QTimer>
+#include <QStringList>
 #include <QVector>
 
+#include <memory>
+
 class QSocketNotifier;
+class QTimer;
+class X11SelectionTransfer;
 struct _XDisplay;
+union _XEvent;
 
 // Reads the X clipboard (the CLIPBOARD selection) on a connection and a
 // thread of its own, each time its owner changes (XFixes): the list of
 // targets, the marker formats, then the text in UTF-8 or one of the older
-// encodings, large transfers included (INCR). Every step waits at most
-// replyDeadlineMs for the owner; an owner that does not answer in time
-// costs only its own copy, and a new owner change drops the read in
-// progress for the newer content. Nothing here waits in a blocking call.
+// encodings, large values included (INCR). Each read has a property of its
+// own on the reader's window, taken in turn from a ring, so that a late
+// answer from an owner given up on is never taken for a later one's; such
+// answers are deleted as they come, which also lets a late INCR owner run
+// to its end. The window itself lives as long as the connection: an owner
+// that answers late must not meet a window that is gone, which naive
+// owners do not survive.
+//
+// Nothing here blocks. The owner has replyDeadlineMs to answer each request
+// and to send each piece; one that does not costs only its own copy (one
+// debug line), and the next owner change is read as usual. A newer owner
+// change drops the read in progress. A connection that breaks is opened
+// again after reconnectDelayMs.
 class X11ClipboardReader : public QObject
 {
     Q_OBJECT
@@ -29,11 +44,14 @@ public:
     static bool isSupported(_XDisplay *display);
 
     static constexpr int replyDeadlineMs = 2000;
+    static constexpr int reconnectDelayMs = 1000;
     // A text larger than this is not read (it would not fit the history).
     static constexpr qint64 maxTextBytes = qint64(128) << 20;
 
 public slots:
-    // Opens the connection and starts watching. Called on the reader's thread.
+    // Opens the connection and starts watching. Called on the reader's
+    // thread; false when there is no display or it lacks XFixes (it tries
+    // again every reconnectDelayMs then).
     bool start();
 
 signals:
@@ -42,45 +60,53 @@ signals:
     void snapshotRead(const ClipboardSnapshot &snapshot);
 
 private:
-    enum class Step { Idle, Targets, Data };
+    enum class Phase { Idle, Targets, Markers, Text };
 
+    bool openConnection();
+    void closeConnection();
+    void checkConnection();
     void readEvents();
     void ownerChanged(unsigned long owner, unsigned long time);
-    void request(unsigned long target);
-    void selectionNotified(unsigned long property, unsigned long target, unsigned long time);
-    void incrementArrived();
-    void received(unsigned long type, const QByteArray &bytes);
-    void takeTargets(const QByteArray &bytes);
-    void takeData(unsigned long type, const QByteArray &bytes);
-    void next();
+    void beginRead(unsigned long time);
+    void drainLateAnswer(const _XEvent &event);
+    void transferMoved();
+    void takeTargets();
+    void askNext();
+    void ask(Phase next, const QString &target);
     void finish();
-    void giveUp(const char *reason);
-    void endTransfer();
-    bool readProperty(unsigned long property, bool *incr, unsigned long *type, QByteArray *bytes);
-    unsigned long atom(const char *name);
+    void giveUp(const QString &reason);
+    void endRead();
+    void deadlinePassed();
+    unsigned long atom(const QString &name);
     QString atomName(unsigned long atom);
     QString decodeText(unsigned long type, const QByteArray &bytes);
 
     _XDisplay *display = nullptr;
-    unsigned long window = 0;
+    // Set by Xlib when the connection breaks.
+    bool broken = false;
+    bool reconnecting = false;
+    unsigned long watchWindow = 0;
+    unsigned long clipboardAtom = 0;
     int xfixesEventBase = -1;
     QSocketNotifier *notifier = nullptr;
-    QTimer deadline;
+    QTimer *deadline;
+    QTimer *reconnect;
+    // Atom names never change while the server runs.
+    QHash<unsigned long, QString> names;
+
+    unsigned long requestor = 0;
+    QVector<unsigned long> properties;
+    int propertyTurn = 0;
 
     // The read in progress.
-    Step step = Step::Idle;
-    unsigned long requestTime = 0;
-    unsigned long requestedTarget = 0;
-    unsigned long property = 0;
-    int propertyTurn = 0;
-    bool incremental = false;
-    unsigned long incrementalType = 0;
-    QByteArray incrementalBytes;
-    // Targets still to fetch, markers first, then the text's candidates.
-    QVector<unsigned long> queue;
-    QVector<unsigned long> textCandidates;
+    Phase phase = Phase::Idle;
+    unsigned long readProperty = 0;
+    unsigned long readTime = 0;
+    std::unique_ptr<X11SelectionTransfer> transfer;
+    QStringList markersLeft;
+    QStringList textLeft;
+    QString asked;
     ClipboardSnapshot snapshot;
-    bool textTaken = false;
 };
 
 #endif  // X11CLIPBOARDREADER_H

@@ -2,10 +2,13 @@
 
 #include "background/workerthread.h"
 #include "x11clipboardreader.h"
+#include "x11connectionguard.h"
 
 X11ClipboardWatcher::X11ClipboardWatcher(QObject *parent)
     : ClipboardWatcher(parent)
 {
+    // Before the reader's thread opens its connection.
+    X11ConnectionGuard::install();
     auto *worker = new X11ClipboardReader;
     connect(worker, &X11ClipboardReader::snapshotRead, this, &ClipboardWatcher::changed);
     reader = new WorkerThread(worker, QStringLiteral("quillet clipboard reader"), this);

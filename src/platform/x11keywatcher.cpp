@@ -1,8 +1,11 @@
 #include "x11keywatcher.h"
 
+#include "x11connectionguard.h"
 #include "x11keymap.h"
 
+#include <QDebug>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -27,7 +30,15 @@ void interceptKeys(XPointer closure, XRecordInterceptData *recorded)
 X11KeyWatcher::X11KeyWatcher(Platform::HookProc proc, QObject *parent)
     : QObject(parent)
     , hookProc(proc)
-{ }
+    , restart(new QTimer(this))
+{
+    restart->setSingleShot(true);
+    restart->setInterval(restartDelayMs);
+    connect(restart, &QTimer::timeout, this, [this] {
+        if (!start())
+            restart->start();
+    });
+}
 
 X11KeyWatcher::~X11KeyWatcher()
 {
@@ -40,6 +51,10 @@ bool X11KeyWatcher::start()
         return true;
     control = XOpenDisplay(nullptr);
     data = XOpenDisplay(nullptr);
+    if (control)
+        X11ConnectionGuard::watch(control, &controlBroken);
+    if (data)
+        X11ConnectionGuard::watch(data, &dataBroken);
     int major = 0;
     int minor = 0;
     int unused = 0;
@@ -84,7 +99,10 @@ bool X11KeyWatcher::start()
     dataNotifier = new QSocketNotifier(ConnectionNumber(data), QSocketNotifier::Read, this);
     connect(dataNotifier, &QSocketNotifier::activated, this, &X11KeyWatcher::readRecordedData);
     controlNotifier = new QSocketNotifier(ConnectionNumber(control), QSocketNotifier::Read, this);
-    connect(controlNotifier, &QSocketNotifier::activated, this, &X11KeyWatcher::readControlEvents);
+    connect(controlNotifier, &QSocketNotifier::activated, this, [this] {
+        readControlEvents();
+        checkConnections();
+    });
     readRecordedData();
     return true;
 }
@@ -105,12 +123,24 @@ void X11KeyWatcher::readRecordedData()
     events.swap(pending);
     for (const KeyEvent &event : qAsConst(events))
         deliver(event);
+    checkConnections();
+}
+
+void X11KeyWatcher::checkConnections()
+{
+    if (!controlBroken && !dataBroken)
+        return;
+    // A broken connection's socket would wake the thread again and again
+    // for nothing: both are closed, and the recording starts afresh.
+    qDebug("quillet: the key watcher's connection to the X server broke; it connects again.");
+    stop();
+    restart->start();
 }
 
 void X11KeyWatcher::readControlEvents()
 {
     // A key map that changed is read again before the next key is named.
-    while (control && XPending(control)) {
+    while (control && !controlBroken && XPending(control)) {
         XEvent event;
         XNextEvent(control, &event);
         if (event.type == MappingNotify) {
@@ -153,11 +183,16 @@ unsigned long X11KeyWatcher::keysymOf(int keycode)
 
 void X11KeyWatcher::stop()
 {
-    delete dataNotifier;
+    // This may run within a notifier's own signal.
+    for (QSocketNotifier *notifier : { dataNotifier, controlNotifier }) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
     dataNotifier = nullptr;
-    delete controlNotifier;
     controlNotifier = nullptr;
-    if (context && control) {
+    if (context && control && !controlBroken) {
         XRecordDisableContext(control, context);
         XRecordFreeContext(control, context);
         XSync(control, False);

@@ -7,6 +7,7 @@
 #include <QVector>
 
 class QSocketNotifier;
+class QTimer;
 struct _XDisplay;
 
 // Watches every key press and release of the X display with the RECORD
@@ -27,6 +28,8 @@ public:
     // the RECORD extension is not there. Called on the watcher's thread.
     bool start();
 
+    static constexpr int restartDelayMs = 1000;
+
     // Called by the recording callback for each key event; the events are
     // handed on once the pending data has been read.
     void record(int keycode, bool press, unsigned int state, quint32 time);
@@ -42,6 +45,7 @@ private:
 
     void readRecordedData();
     void readControlEvents();
+    void checkConnections();
     void deliver(const KeyEvent &event);
     unsigned long keysymOf(int keycode);
     void stop();
@@ -57,6 +61,11 @@ private:
     QSocketNotifier *dataNotifier = nullptr;
     QSocketNotifier *controlNotifier = nullptr;
     QVector<KeyEvent> pending;
+    // Set by Xlib when a connection breaks (another client may end it):
+    // the watcher then starts afresh a little later.
+    bool controlBroken = false;
+    bool dataBroken = false;
+    QTimer *restart;
 };
 
 #endif  // X11KEYWATCHER_H

@@ -2,6 +2,7 @@
 
 #include "background/workerthread.h"
 #include "x11clipboardwatcher.h"
+#include "x11connectionguard.h"
 #include "x11focuskeeper.h"
 #include "x11keyinjector.h"
 #include "x11keywatcher.h"
@@ -33,11 +34,6 @@ constexpr quint32 ForeignThreadBit = 0x80000000u;
 
 // Failing requests (a window that vanished, focus on an unviewable window)
 // are expected now and then on a live desktop; they must not end the process.
-int ignoreXErrors(Display *, XErrorEvent *)
-{
-    return 0;
-}
-
 Atom atom(Display *dpy, const char *name)
 {
     return XInternAtom(dpy, name, False);
@@ -122,7 +118,9 @@ Display *X11Platform::display()
     connection = XOpenDisplay(nullptr);
     if (!connection)
         return nullptr;
-    XSetErrorHandler(&ignoreXErrors);
+    // A window that vanishes under a query must not end the program, nor
+    // may a broken connection of one of its background threads.
+    X11ConnectionGuard::install();
     // Keep the keymap this connection translates with up to date: layouts
     // change, and the injector borrows keycodes.
     int opcode = 0;
