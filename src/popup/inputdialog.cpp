@@ -227,6 +227,7 @@ void InputDialog::about()
 
 void InputDialog::onClipboardChanged(const ClipboardSnapshot &snapshot)
 {
+    ui->lineEdit->setClipboardText(snapshot.text);
     newestClipboard = snapshot;
     clipboardChanges->notify();
 }

@@ -232,6 +232,14 @@ hung_owner() {
     # The hung owner takes the clipboard again; a copy made after it is read.
     stop_owners
     owner hung2 --hang --text "hung owner's text"
+    # Ctrl+V in the filter line does not ask the hung owner either: the
+    # popup answers Escape before that read is given up.
+    open_popup
+    "$tools/xkey" Control_L:down v Control_L:up Escape
+    wait_for "$patience" '! popup_visible' || fail "Escape did not hide the popup after Ctrl+V"
+    [[ $(skips) -eq $((skipped_before + 1)) ]] \
+        || fail "Ctrl+V in the filter line waited for the hung owner"
+    wait_for "$patience" target_has_focus || fail "the focus did not return to the target after Escape"
     sleep 2.5
     copy "after the hung owner"
     [[ $(skips) -eq $((skipped_before + 2)) ]] || fail "expected one more skipped copy, found $(($(skips) - skipped_before - 1))"

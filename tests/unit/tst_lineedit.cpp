@@ -2,7 +2,11 @@
 
 #include "popup/lineedit.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -17,6 +21,9 @@ private slots:
     void returnKeepsText();
     void clearButton();
     void focusIsReported();
+    void pasteUsesToldText_data();
+    void pasteUsesToldText();
+    void contextMenuPastesToldText();
 };
 
 void TestLineEdit::keys_data()
@@ -117,6 +124,69 @@ void TestLineEdit::focusIsReported()
     QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
     QApplication::sendEvent(&edit, &out);
     QCOMPARE(spy.count(), 1);
+}
+
+void TestLineEdit::pasteUsesToldText_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<bool>("selectAll");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier) << "told" << false << "abtoldcd";
+    QTest::newRow("shift+insert") << int(Qt::Key_Insert) << int(Qt::ShiftModifier) << "told" << false
+                                  << "abtoldcd";
+    QTest::newRow("over a selection") << int(Qt::Key_V) << int(Qt::ControlModifier) << "new" << true << "new";
+    QTest::newRow("nothing told") << int(Qt::Key_V) << int(Qt::ControlModifier) << "" << false << "abcd";
+}
+
+void TestLineEdit::pasteUsesToldText()
+{
+    // The box never asks the system clipboard, whose owner may not answer:
+    // what it was told of is pasted, whatever Qt's clipboard holds.
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, told);
+    QFETCH(bool, selectAll);
+    QFETCH(QString, expected);
+    QGuiApplication::clipboard()->setText(QStringLiteral("system"));
+    LineEdit edit;
+    edit.setText(QStringLiteral("abcd"));
+    edit.setCursorPosition(2);
+    if (selectAll)
+        edit.selectAll();
+    edit.setClipboardText(told);
+    QTest::keyClick(&edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(edit.text(), expected);
+}
+
+void TestLineEdit::contextMenuPastesToldText()
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("system"));
+    LineEdit edit;
+    edit.show();
+    edit.setText(QStringLiteral("ab"));
+    edit.setClipboardText(QStringLiteral("told"));
+    QStringList enabled;
+    QTimer::singleShot(0, [&enabled] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        QAction *paste = nullptr;
+        for (QAction *action : menu->actions()) {
+            if (action->isEnabled() && !action->isSeparator())
+                enabled << action->text();
+            if (action->text() == QLineEdit::tr("&Paste"))
+                paste = action;
+        }
+        if (paste)
+            paste->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(1, 1), edit.mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(&edit, &event);
+    QCOMPARE(enabled, (QStringList { QLineEdit::tr("&Paste"), QLineEdit::tr("Select All") }));
+    QCOMPARE(edit.text(), QStringLiteral("abtold"));
 }
 
 QTEST_MAIN(TestLineEdit)
