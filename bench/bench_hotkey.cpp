@@ -4,8 +4,11 @@
 // Each case runs without a window manager and then under openbox (when it
 // is installed): on a quiet desktop, and with a hung clipboard owner that
 // takes the clipboard again right before every tap, so that the program's
-// clipboard read is waiting for it at that moment. Needs an X11 display
-// with a tray host and no window manager of its own.
+// clipboard read is waiting for it at that moment. Without a window manager
+// also right after a capture: the program has just read a new text (1 KB,
+// 1 MB or 10 MB) and its save thread is writing the history when the keys
+// come. Needs an X11 display with a tray host and no window manager of its
+// own.
 #include "x11probe.h"
 
 #include <QCoreApplication>
@@ -20,13 +23,19 @@ constexpr int minimumTaps = 20;
 // program's read has asked by then and waits (for 2 s) for an answer.
 constexpr double hungLeadMs = 100;
 
+enum class Load { Quiet, HungOwner, AfterCapture };
+
 void measure(X11Probe &probe, const BenchOptions &options, const QStringList &history, const QString &sizes,
-    bool hungOwner)
+    Load load, int captureBytes = 0)
 {
     Samples first;
     Samples later;
     double docked = 0;
-    const QString label = hungOwner ? QStringLiteral(", hung clipboard owner") : QString();
+    const bool hungOwner = load == Load::HungOwner;
+    const QString label = hungOwner ? QStringLiteral(", hung clipboard owner")
+        : load == Load::AfterCapture
+        ? QStringLiteral(" right after a capture of %1").arg(sizeName(captureBytes))
+        : QString();
     if (probe.prepare(history) && probe.launch() && probe.waitDocked(10000, &docked)) {
         probe.pause(300);
         const int runs = options.smoke ? 1 : qMax(options.runs, minimumTaps) + 1;
@@ -39,6 +48,11 @@ void measure(X11Probe &probe, const BenchOptions &options, const QStringList &hi
                     break;
                 }
                 probe.pause(hungLeadMs);
+            }
+            if (load == Load::AfterCapture
+                && !probe.offerClipboard(makeEntry(1000 + i, captureBytes).toUtf8(), 10000)) {
+                std::fprintf(stderr, "bench_hotkey: the program did not read the offered text\n");
+                break;
             }
             const double release = probe.doubleTap();
             double shown = 0;
@@ -62,16 +76,32 @@ void measure(X11Probe &probe, const BenchOptions &options, const QStringList &hi
 void measureDesktop(X11Probe &probe, const BenchOptions &options, const QString &desktop)
 {
     if (options.smoke) {
-        measure(probe, options, makeHistory(10, 100), QStringLiteral("10 x 100 B") + desktop, false);
-        measure(probe, options, makeHistory(10, 100), QStringLiteral("10 x 100 B") + desktop, true);
+        measure(probe, options, makeHistory(10, 100), QStringLiteral("10 x 100 B") + desktop, Load::Quiet);
+        measure(
+            probe, options, makeHistory(10, 100), QStringLiteral("10 x 100 B") + desktop, Load::HungOwner);
         return;
     }
     const QStringList history = makeHistory(500, 1024, 1);
     const QString sizes = QStringLiteral("500 x 1 KB") + desktop;
-    measure(probe, options, history, sizes, false);
-    measure(probe, options, history, sizes, true);
+    measure(probe, options, history, sizes, Load::Quiet);
+    measure(probe, options, history, sizes, Load::HungOwner);
     measure(probe, options, QStringList(makeEntry(0, 10 * 1024 * 1024)) + history.mid(1),
-        QStringLiteral("500 x 1 KB, 10 MB entry newest") + desktop, false);
+        QStringLiteral("500 x 1 KB, 10 MB entry newest") + desktop, Load::Quiet);
+}
+
+void measureAfterCaptures(X11Probe &probe, const BenchOptions &options)
+{
+    const int kb = 1024;
+    const int mb = 1024 * 1024;
+    const QString desktop = QStringLiteral(", no window manager");
+    measure(probe, options, makeHistory(500, kb, 1), QStringLiteral("500 x 1 KB") + desktop,
+        Load::AfterCapture, kb);
+    measure(probe, options, makeHistory(500, 10 * kb, 1), QStringLiteral("500 x 10 KB") + desktop,
+        Load::AfterCapture, 10 * kb);
+    measure(probe, options, makeHistory(100, mb, 1), QStringLiteral("100 x 1 MB") + desktop,
+        Load::AfterCapture, mb);
+    measure(probe, options, makeHistory(500, kb, 1), QStringLiteral("500 x 1 KB") + desktop,
+        Load::AfterCapture, 10 * mb);
 }
 }  // namespace
 
@@ -85,6 +115,7 @@ int main(int argc, char **argv)
     measureDesktop(probe, options, QStringLiteral(", no window manager"));
     if (options.smoke)
         return 0;
+    measureAfterCaptures(probe, options);
     if (!probe.startWindowManager(5000)) {
         std::fprintf(stderr, "bench_hotkey: openbox did not start; measured without a window manager only\n");
         return 0;
