@@ -1,6 +1,7 @@
 #include "win32platform.h"
 
 #include "background/workerthread.h"
+#include "win32clipboardwatcher.h"
 #include "win32keyhook.h"
 
 #include <cstddef>
@@ -151,4 +152,9 @@ bool Win32Platform::setForegroundWindow(WindowId window)
 void Win32Platform::injectKey(quint32 vk, quint32 flags)
 {
     keybd_event(static_cast<BYTE>(vk), 0, flags, 0);
+}
+
+ClipboardWatcher *Win32Platform::createClipboardWatcher(QObject *parent)
+{
+    return new Win32ClipboardWatcher(parent);
 }

@@ -29,6 +29,7 @@ public:
     bool windowRect(WindowId window, QRect *rect) override;
     bool setForegroundWindow(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
+    ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
 
 private:
     // The hook's thread, while the hook is installed.
