@@ -59,7 +59,12 @@ void skipped(const char *reason)
 Win32ClipboardReader::Win32ClipboardReader(quint32 guiThreadId, QObject *parent)
     : QObject(parent)
     , guiThread(guiThreadId)
-{ }
+    , probeRetry(this)
+{
+    probeRetry.setSingleShot(true);
+    probeRetry.setInterval(probeRetryMs);
+    connect(&probeRetry, &QTimer::timeout, this, &Win32ClipboardReader::clipboardUpdated);
+}
 
 Win32ClipboardReader::~Win32ClipboardReader()
 {
@@ -133,15 +138,28 @@ void Win32ClipboardReader::readIfChanged()
 {
     // Of a burst of changes only the first notice finds a new number; the
     // content read then is already the newest.
-    if (GetClipboardSequenceNumber() == lastSequence)
+    const quint32 sequence = GetClipboardSequenceNumber();
+    if (sequence == lastSequence)
         return;
-    lastSequence = GetClipboardSequenceNumber();
+    if (sequence != probedSequence) {
+        probedSequence = sequence;
+        probeTurns = 0;
+    }
+    probeRetry.stop();
     HWND owner = GetClipboardOwner();
     bool own = false;
     if (!ownerAnswers(owner, &own)) {
+        // Busy for a moment, or hung: asked again a little later, unless a
+        // newer content comes first.
+        if (++probeTurns < probeAttempts) {
+            probeRetry.start();
+            return;
+        }
+        lastSequence = sequence;
         skipped("the clipboard's owner does not answer");
         return;
     }
+    lastSequence = sequence;
     if (!openClipboard()) {
         skipped("another program keeps the clipboard open");
         return;
@@ -190,8 +208,12 @@ bool Win32ClipboardReader::ownerAnswers(void *ownerWindow, bool *own)
         return true;
     }
     DWORD_PTR result = 0;
-    return SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, probeTimeoutMs, &result)
-        != 0;
+    if (SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK, probeTimeoutMs, &result))
+        return true;
+    // A program that copies and ends at once takes its window with it
+    // before it could answer; a window that is gone renders nothing and
+    // holds up nothing.
+    return !IsWindow(owner);
 }
 
 bool Win32ClipboardReader::openClipboard()

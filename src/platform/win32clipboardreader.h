@@ -4,6 +4,7 @@
 #include "clipboardsnapshot.h"
 
 #include <QObject>
+#include <QTimer>
 
 // Reads the Windows clipboard on a thread of its own each time it changes:
 // a message-only window of its own listens for the changes
@@ -16,11 +17,12 @@
 // then never does would block the read in GetClipboardData for as long as
 // it lives, with the clipboard held open meanwhile. So the owner is first
 // asked a message that every living window answers (WM_NULL, with a
-// time-out); one that does not answer in time is not read at all. An owner
-// that answers that but stalls while rendering is left to the watcher's
-// deadline: the watcher asks this reader to let go of the clipboard
-// (askToGiveUp, which reaches the reader even inside the stalled call) and
-// carries on with a fresh reader.
+// time-out), a few times over a few seconds for an owner that is only busy;
+// one that never answers is not read at all, one that has ended meanwhile
+// can no longer hold anything up. An owner that answers that but stalls
+// while rendering is left to the watcher's deadline: the watcher asks this
+// reader to let go of the clipboard (askToGiveUp, which reaches the reader
+// even inside the stalled call) and carries on with a fresh reader.
 class Win32ClipboardReader : public QObject
 {
     Q_OBJECT
@@ -33,8 +35,12 @@ public:
     // Stops listening and destroys the window; on the reader's thread.
     ~Win32ClipboardReader() override;
 
-    // How long the owner has to answer before its content is skipped.
+    // How long the owner has to answer each time it is asked, how often it
+    // is asked, and the pause between two askings, before its content is
+    // skipped.
     static constexpr int probeTimeoutMs = 1000;
+    static constexpr int probeAttempts = 3;
+    static constexpr int probeRetryMs = 500;
     // Another program may hold the clipboard open for a moment.
     static constexpr int openAttempts = 5;
     static constexpr int openRetryMs = 20;
@@ -76,7 +82,12 @@ private:
     quint32 guiThread;
     void *window = nullptr;
     bool listens = false;
+    // The content already read or skipped, by the clipboard's sequence
+    // number, and the one whose owner is being asked.
     quint32 lastSequence = 0;
+    quint32 probedSequence = 0;
+    int probeTurns = 0;
+    QTimer probeRetry;
     // A change reported while a read is in progress is read after it.
     bool busy = false;
     bool changedAgain = false;
