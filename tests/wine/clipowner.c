@@ -3,6 +3,9 @@
  *                                  rendered on request (delayed rendering),
  *                                  writes READY, then answers nothing at
  *                                  all, renders nothing, for SECONDS
+ *   clipowner stall READY SECONDS  the same, but answers everything except
+ *                                  the request to render, which it holds
+ *                                  for SECONDS
  *   clipowner copy TEXT [MARKER VALUE]
  *                                  copies TEXT as a program does, with the
  *                                  registered format MARKER holding the
@@ -16,12 +19,14 @@
 #include <string.h>
 
 static volatile LONG hung;
+static int stall;
 static DWORD hangMs;
 
 static LRESULT CALLBACK owner_proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    /* Hung: whoever asks anything (even "are you there?") waits in vain. */
-    if (hung) {
+    /* Hung: whoever asks anything (even "are you there?") waits in vain.
+     * Stalled: only whoever asks for the text does. */
+    if (hung || (stall && message == WM_RENDERFORMAT)) {
         Sleep(hangMs);
         ExitProcess(0);
     }
@@ -57,8 +62,9 @@ static HGLOBAL global_copy(const void *data, size_t size)
     return memory;
 }
 
-static int hang(const wchar_t *ready, DWORD seconds)
+static int own(const wchar_t *ready, DWORD seconds)
 {
+    MSG msg;
     HWND window = make_window();
     FILE *file;
     if (!window || !open_clipboard(window))
@@ -71,11 +77,15 @@ static int hang(const wchar_t *ready, DWORD seconds)
         fputs("ready\n", file);
         fclose(file);
     }
-    /* From here on nothing is answered, not even what the system hands
-     * this thread while it closes the clipboard. */
-    hung = 1;
+    /* From here on a hung owner answers nothing, not even what the system
+     * hands this thread while it closes the clipboard. */
+    hung = !stall;
     CloseClipboard();
-    Sleep(hangMs);
+    if (hung)
+        Sleep(hangMs);
+    else
+        while (GetMessageW(&msg, NULL, 0, 0) > 0)
+            DispatchMessageW(&msg);
     return 0;
 }
 
@@ -97,8 +107,10 @@ static int copy(const wchar_t *text, const wchar_t *marker, const wchar_t *value
 
 int wmain(int argc, wchar_t **argv)
 {
-    if (argc == 4 && !wcscmp(argv[1], L"hang"))
-        return hang(argv[2], (DWORD)wcstoul(argv[3], NULL, 10));
+    if (argc == 4 && (!wcscmp(argv[1], L"hang") || !wcscmp(argv[1], L"stall"))) {
+        stall = !wcscmp(argv[1], L"stall");
+        return own(argv[2], (DWORD)wcstoul(argv[3], NULL, 10));
+    }
     if (argc == 3 && !wcscmp(argv[1], L"copy"))
         return copy(argv[2], NULL, NULL);
     if (argc == 5 && !wcscmp(argv[1], L"copy"))

@@ -7,6 +7,8 @@
 # Texts copied together with each of the markers by which programs ask
 # clipboard watchers to keep a content out of any history reach neither the
 # history nor the disk, while the same text copied without a marker does.
+# Quitting from the tray menu while a read waits for an owner that never
+# renders ends the program in bounded time with the history intact.
 # QUILLET_TAPS sets how many double taps are timed in each state (default 5).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -141,11 +143,14 @@ hung_ms=$(time_taps "hung owner")
 say "double tap to popup, hung clipboard owner: median $hung_ms ms of $taps"
 kill -0 "$quillet_pid" 2>/dev/null || fail "quillet.exe ended"
 
-# The hot key, filtering and the paste still work.
+# The hot key, filtering and the paste still work. A second double tap
+# while the popup is up changes nothing: the target stays notepad.
 focus_notepad
 xkey Control_R @80 Control_R
 within 5000 popup_shown || fail "no popup after a double tap with a hung owner"
 within 5000 'focused "$popup_title"' || fail "the popup did not take the keyboard focus"
+xkey Control_R @80 Control_R
+sleep 0.5
 xdotool type --delay 20 "first"
 xdotool key Return
 within 30000 '[[ "$(notepad_text)" == "first entry" ]]' \
@@ -178,4 +183,27 @@ for i in "${!markers[@]}"; do
 done
 say "the same texts without a marker captured"
 kill -0 "$quillet_pid" 2>/dev/null || fail "quillet.exe ended"
-echo "wine clipboard isolation: ok (double tap to popup, median of $taps: normal $normal_ms ms, hung owner $hung_ms ms)"
+
+# Quit from the tray menu while a read waits for an owner that answers but
+# never renders.
+rm -f "$work/ready"
+wine "$work/clipowner.exe" stall "$(wine_path "$work/ready")" 600 >/dev/null 2>&1 &
+disown $!
+within 15000 '[[ -f "$work/ready" ]]' || fail "the stalling owner did not take the clipboard"
+sleep 0.5
+icon=$(for panel in $(xdotool search --classname '^panel$' 2>/dev/null); do
+    xwininfo -tree -id "$panel" | awk '/"explorer.exe"/ {print $NF; exit}'
+done)
+[[ "$icon" =~ ^\+([0-9]+)\+([0-9]+)$ ]] || fail "no docked icon to click"
+xdotool mousemove $((BASH_REMATCH[1] + 10)) $((BASH_REMATCH[2] + 10)) click 3
+menu_geometry() { xdotool search --onlyvisible --name '^quillet$' getwindowgeometry --shell 2>/dev/null | tail -n 5; }
+within 5000 '[[ -n "$(menu_geometry)" ]]' || fail "the tray menu did not open"
+eval "$(menu_geometry)"
+quit_start=$(now_ms)
+# The last item quits.
+xdotool mousemove $((X + 30)) $((Y + HEIGHT - 12)) click 1
+within 10000 '! kill -0 "$quillet_pid" 2>/dev/null' || fail "quillet.exe did not end within 10 s of the quit"
+quit_ms=$(($(now_ms) - quit_start))
+[[ "$(entry 0)" == "secret number 3" ]] || fail "the history on disk is not intact after the quit"
+say "quit while a read waits: ended in $quit_ms ms, history intact"
+echo "wine clipboard isolation: ok (double tap to popup, median of $taps: normal $normal_ms ms, hung owner $hung_ms ms; quit $quit_ms ms)"
