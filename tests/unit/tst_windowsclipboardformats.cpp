@@ -210,5 +210,5 @@ void TestWindowsClipboardFormats::secretMarkers()
     QCOMPARE(history.contains(secret), kept);
 }
 
-QTEST_GUILESS_MAIN(TestWindowsClipboardFormats)
+QTEST_MAIN(TestWindowsClipboardFormats)
 #include "tst_windowsclipboardformats.moc"
