@@ -118,17 +118,23 @@ focus_notepad() {
 # Times $taps double taps with notepad focused, each from the second
 # release to the popup on the screen; prints the median in milliseconds.
 time_taps() {
-    local i start times=()
+    local i popup ms times=()
     for ((i = 0; i < taps; i++)); do
         focus_notepad
-        xkey Control_R @80 +Control_R
-        start=$(now_ms)
-        xkey -Control_R
-        within 5000 popup_shown || fail "no popup after a double tap ($1, tap $((i + 1)))"
-        times+=($(($(now_ms) - start)))
+        popup=$(xdotool search --name "^$popup_title\$" 2>/dev/null | head -n 1)
+        if [[ -n "$popup" ]]; then
+            ms=$(python3 "$here/taptime.py" "$popup") || fail "no popup after a double tap ($1, tap $((i + 1)))"
+            times+=("$ms")
+        else
+            # The popup's window exists from its first show on.
+            xkey Control_R @80 Control_R
+            within 5000 popup_shown || fail "no popup after a double tap ($1, tap $((i + 1)))"
+            i=$((i - 1))
+        fi
         xkey Escape
         within 5000 '! popup_shown' || fail "Escape did not hide the popup ($1)"
     done
+    echo "  ($1: ${times[*]} ms)" >&2
     printf '%s\n' "${times[@]}" | median
 }
 
