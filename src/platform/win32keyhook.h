@@ -27,8 +27,6 @@ public:
     // Removes the hook; the procedure is not called any more.
     void uninstall();
 
-    bool isInstalled() const { return hook != nullptr; }
-
 private:
     Platform::HookProc hookProc;
     void *hook = nullptr;
