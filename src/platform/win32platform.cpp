@@ -1,5 +1,9 @@
 #include "win32platform.h"
 
+#include "background/workerthread.h"
+#include "win32clipboardwatcher.h"
+#include "win32keyhook.h"
+
 #include <cstddef>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -27,17 +31,6 @@ static_assert(sizeof(Platform::WindowId) >= sizeof(HWND), "a window handle fits 
 
 namespace {
 
-// The program's hook procedure. The system calls hookTrampoline on the thread
-// that installed the hook (the GUI thread), which hands the event on.
-Platform::HookProc installedProc = nullptr;
-
-LRESULT CALLBACK hookTrampoline(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    if (installedProc)
-        return installedProc(nCode, wParam, lParam);
-    return CallNextHookEx(nullptr, nCode, wParam, lParam);
-}
-
 HWND toHwnd(Platform::WindowId window)
 {
     return reinterpret_cast<HWND>(window);
@@ -56,15 +49,40 @@ Platform *createSystemPlatform()
 }
 
 Win32Platform::Win32Platform() = default;
-Win32Platform::~Win32Platform() = default;
+
+Win32Platform::~Win32Platform()
+{
+    removeKeyboardHook(reinterpret_cast<HookHandle>(keyHook));
+}
 
 Platform::HookHandle Win32Platform::installKeyboardHook(HookProc proc)
 {
-    installedProc = proc;
-    // A low-level hook runs in the installing process, so any module handle
-    // will do; the executable's own keeps older systems from refusing a null one.
-    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, hookTrampoline, GetModuleHandleW(nullptr), 0);
-    return reinterpret_cast<HookHandle>(hook);
+    if (keyHook)
+        return reinterpret_cast<HookHandle>(keyHook);
+    auto *hook = new Win32KeyHook(proc);
+    auto *thread = new WorkerThread(hook, QStringLiteral("quillet key hook"));
+    // The one wait for another thread: ours, once, while it installs the
+    // hook; it has nothing else to do.
+    bool installed = false;
+    QMetaObject::invokeMethod(
+        hook, [hook] { return hook->install(); }, Qt::BlockingQueuedConnection, &installed);
+    if (!installed) {
+        delete thread;
+        return 0;
+    }
+    keyHook = thread;
+    return reinterpret_cast<HookHandle>(keyHook);
+}
+
+void Win32Platform::removeKeyboardHook(HookHandle hook)
+{
+    if (!keyHook || hook != reinterpret_cast<HookHandle>(keyHook))
+        return;
+    // Unhooked on its own thread, queued before the thread is ended.
+    auto *worker = static_cast<Win32KeyHook *>(keyHook->worker());
+    QMetaObject::invokeMethod(worker, &Win32KeyHook::uninstall, Qt::QueuedConnection);
+    delete keyHook;
+    keyHook = nullptr;
 }
 
 qintptr Win32Platform::callNextHook(HookHandle, int code, quintptr message, qintptr record)
@@ -134,4 +152,9 @@ bool Win32Platform::setForegroundWindow(WindowId window)
 void Win32Platform::injectKey(quint32 vk, quint32 flags)
 {
     keybd_event(static_cast<BYTE>(vk), 0, flags, 0);
+}
+
+ClipboardWatcher *Win32Platform::createClipboardWatcher(QObject *parent)
+{
+    return new Win32ClipboardWatcher(parent);
 }

@@ -3,8 +3,13 @@
 
 #include "platform.h"
 
+class WorkerThread;
+
 // The platform layer of Windows: thin wrappers around the user32 and
-// kernel32 calls the program needs.
+// kernel32 calls the program needs. The keyboard hook and the clipboard
+// reader each run on a thread of their own, so that neither a busy GUI
+// thread nor a program that holds the clipboard can hold up the keys of
+// the desktop or the hot key.
 class Win32Platform : public Platform
 {
 public:
@@ -12,6 +17,7 @@ public:
     ~Win32Platform() override;
 
     HookHandle installKeyboardHook(HookProc proc) override;
+    void removeKeyboardHook(HookHandle hook) override;
     qintptr callNextHook(HookHandle hook, int code, quintptr message, qintptr record) override;
     quint32 tickCount() override;
     quint32 currentThreadId() override;
@@ -23,6 +29,11 @@ public:
     bool windowRect(WindowId window, QRect *rect) override;
     bool setForegroundWindow(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
+    ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
+
+private:
+    // The hook's thread, while the hook is installed.
+    WorkerThread *keyHook = nullptr;
 };
 
 #endif  // WIN32PLATFORM_H

@@ -1,0 +1,99 @@
+#ifndef WIN32CLIPBOARDREADER_H
+#define WIN32CLIPBOARDREADER_H
+
+#include "clipboardsnapshot.h"
+
+#include <QObject>
+#include <QTimer>
+
+// Reads the Windows clipboard on a thread of its own each time it changes:
+// a message-only window of its own listens for the changes
+// (AddClipboardFormatListener); a burst of changes is read once, the
+// newest content. Each read takes the format list, the text
+// (CF_UNICODETEXT), whether an image or a colour is there and the data of
+// the marker formats, and hands a ClipboardSnapshot on.
+//
+// An owner that renders its data only when asked (delayed rendering) and
+// then never does would block the read in GetClipboardData for as long as
+// it lives, with the clipboard held open meanwhile. So the owner is first
+// asked a message that every living window answers (WM_NULL, with a
+// time-out), a few times over a few seconds for an owner that is only busy;
+// one that never answers is not read at all, one that has ended meanwhile
+// can no longer hold anything up. An owner that answers that but stalls
+// while rendering is left to the watcher's deadline: the watcher asks this
+// reader to let go of the clipboard (askToGiveUp, which reaches the reader
+// even inside the stalled call) and carries on with a fresh reader.
+class Win32ClipboardReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `guiThreadId`: the thread whose windows own the clipboard after the
+    // program's own copy. That owner renders as soon as its thread is free,
+    // so it is read without asking it anything first.
+    explicit Win32ClipboardReader(quint32 guiThreadId, QObject *parent = nullptr);
+    // Stops listening and destroys the window; on the reader's thread.
+    ~Win32ClipboardReader() override;
+
+    // How long the owner has to answer each time it is asked, how often it
+    // is asked, and the pause between two askings, before its content is
+    // skipped.
+    static constexpr int probeTimeoutMs = 1000;
+    static constexpr int probeAttempts = 3;
+    static constexpr int probeRetryMs = 500;
+    // Another program may hold the clipboard open for a moment.
+    static constexpr int openAttempts = 5;
+    static constexpr int openRetryMs = 20;
+    // Data larger than this is not read (it would not fit the history).
+    static constexpr qint64 maxDataBytes = qint64(128) << 20;
+
+    // Asks the reader whose window is `window` to give up the read in
+    // flight and close the clipboard at once. Returns at once; callable from
+    // any thread. Does nothing when the reader is not reading.
+    static void askToGiveUp(quintptr window);
+
+    // Called by the reader's window on the reader's thread.
+    void clipboardUpdated();
+    void giveUp();
+
+public slots:
+    // Creates the window and starts listening; false when the system
+    // refused. Called on the reader's thread.
+    bool start();
+
+signals:
+    // The reader listens; `window` is where askToGiveUp reaches it.
+    void listening(quintptr window);
+    // The reader holds the clipboard open and reads it; `ownContent` tells
+    // that the program's own copy is being read.
+    void readingStarted(bool ownContent);
+    // The clipboard is closed again.
+    void readingEnded();
+    // The content after a change.
+    void snapshotRead(const ClipboardSnapshot &snapshot);
+
+private:
+    void readIfChanged();
+    bool ownerAnswers(void *owner, bool *own);
+    bool openClipboard();
+    void readContent(ClipboardSnapshot *snapshot);
+    QByteArray readData(quint32 format);
+
+    quint32 guiThread;
+    void *window = nullptr;
+    bool listens = false;
+    // The content already read or skipped, by the clipboard's sequence
+    // number, and the one whose owner is being asked.
+    quint32 lastSequence = 0;
+    quint32 probedSequence = 0;
+    int probeTurns = 0;
+    QTimer probeRetry;
+    // A change reported while a read is in progress is read after it.
+    bool busy = false;
+    bool changedAgain = false;
+    bool holding = false;
+    // Once given up, the reader reads nothing more: it is being replaced.
+    bool gaveUp = false;
+};
+
+#endif  // WIN32CLIPBOARDREADER_H

@@ -1,0 +1,93 @@
+#include "win32clipboardwatcher.h"
+
+#include "background/workerthread.h"
+#include "win32clipboardreader.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+Win32ClipboardWatcher::Win32ClipboardWatcher(QObject *parent)
+    : ClipboardWatcher(parent)
+    , guiThread(GetCurrentThreadId())
+    , deadline(this)
+{
+    // The reader names its window in a queued signal.
+    qRegisterMetaType<quintptr>("quintptr");
+    deadline.setSingleShot(true);
+    deadline.setInterval(readDeadlineMs);
+    connect(&deadline, &QTimer::timeout, this, &Win32ClipboardWatcher::deadlinePassed);
+    startReader();
+}
+
+Win32ClipboardWatcher::~Win32ClipboardWatcher()
+{
+    deadline.stop();
+    if (!reader)
+        return;
+    // A read in flight is dropped: nothing half-taken reaches the history.
+    // One that stalls lets go of the clipboard at once (its report of the
+    // read may not even have arrived yet).
+    reader->worker()->disconnect(this);
+    Win32ClipboardReader::askToGiveUp(readerWindow);
+    reader->stop(quitTimeoutMs);
+    delete reader;
+}
+
+void Win32ClipboardWatcher::startReader()
+{
+    auto *worker = new Win32ClipboardReader(guiThread);
+    connect(
+        worker, &Win32ClipboardReader::listening, this, [this](quintptr window) { readerWindow = window; });
+    connect(worker, &Win32ClipboardReader::readingStarted, this, &Win32ClipboardWatcher::onReadingStarted);
+    connect(worker, &Win32ClipboardReader::readingEnded, this, &Win32ClipboardWatcher::onReadingEnded);
+    connect(worker, &Win32ClipboardReader::snapshotRead, this, &ClipboardWatcher::changed);
+    reader = new WorkerThread(worker, QStringLiteral("quillet clipboard reader"), this);
+    reading = false;
+    readerWindow = 0;
+    ++started;
+    QMetaObject::invokeMethod(
+        worker,
+        [worker] {
+            if (!worker->start())
+                qDebug("quillet: the clipboard cannot be watched; copies are not taken into the history.");
+        },
+        Qt::QueuedConnection);
+}
+
+void Win32ClipboardWatcher::onReadingStarted(bool ownContent)
+{
+    reading = true;
+    // The program's own copy is rendered by this thread, which is free now.
+    if (!ownContent)
+        deadline.start();
+}
+
+void Win32ClipboardWatcher::onReadingEnded()
+{
+    reading = false;
+    deadline.stop();
+}
+
+void Win32ClipboardWatcher::deadlinePassed()
+{
+    // A read that ended before the deadline but whose report still waits in
+    // the queue has not stalled.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    if (!reading)
+        return;
+    qDebug("quillet: the clipboard's owner did not hand over its content within 2 s; this copy is not "
+           "taken into the history.");
+    Win32ClipboardReader::askToGiveUp(readerWindow);
+    reader->abandon();
+    delete reader;
+    reader = nullptr;
+    startReader();
+}
