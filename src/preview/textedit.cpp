@@ -108,7 +108,7 @@ bool TextEdit::isViewColoured() const
     for (; block.isValid(); block = block.next()) {
         if (blockBoundingGeometry(block).translated(offset).top() >= viewHeight)
             return true;
-        if (Highlighter::isPending(block))
+        if (highlighter->isPending(block))
             return false;
     }
     // The text ends within the view: the rest of it has yet to come in.
