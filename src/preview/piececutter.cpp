@@ -4,7 +4,7 @@
 
 namespace {
 // How far back from the cost limit a piece may end early to end after a
-// blank: an eighth of a piece at most.
+// blank or a punctuation mark: an eighth of a piece at most.
 const int blankReach = 8;
 }  // namespace
 
@@ -72,23 +72,32 @@ PieceCutter::Unit PieceCutter::next()
 }
 
 // Where a piece that starts at `start` and must end at or before `limit`
-// ends: after the last blank in its final part if that is a grapheme
-// boundary, else at the last grapheme boundary. Grapheme boundaries are
-// found from the piece's start, itself a boundary of the whole line; only
-// the characters up to `limit` decide whether `limit` is one.
+// ends: in its final part after the last blank, or else after the last
+// punctuation mark (a minified document has no blanks), if that is a
+// grapheme boundary; else at the last grapheme boundary. Grapheme boundaries
+// are found from the piece's start, itself a boundary of the whole line;
+// only the characters up to `limit` decide whether `limit` is one.
 int PieceCutter::cutAt(int start, int limit) const
 {
     QTextBoundaryFinder graphemes(
         QTextBoundaryFinder::Grapheme, text.constData() + start, limit + 1 - start, nullptr, 0);
     const QChar *chars = text.constData();
     const int reach = qMax(start + 1, limit - (limit - start) / blankReach);
-    for (int i = limit; i >= reach; --i) {
-        if (chars[i - 1].isSpace()) {
-            graphemes.setPosition(i - start);
-            if (graphemes.isAtBoundary())
-                return i;
+    const auto lastAfter = [&](bool (*breakable)(QChar)) {
+        for (int i = limit; i >= reach; --i) {
+            if (breakable(chars[i - 1])) {
+                graphemes.setPosition(i - start);
+                if (graphemes.isAtBoundary())
+                    return i;
+            }
         }
-    }
+        return -1;
+    };
+    int cut = lastAfter([](QChar c) { return c.isSpace(); });
+    if (cut < 0)
+        cut = lastAfter([](QChar c) { return c.isPunct(); });
+    if (cut >= 0)
+        return cut;
     graphemes.setPosition(limit - start);
     const int boundary = graphemes.isAtBoundary() ? limit - start : graphemes.toPreviousBoundary();
     if (boundary > 0)

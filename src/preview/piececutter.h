@@ -19,10 +19,10 @@
 // scrolls or re-wraps the preview takes more than about 30 ms of processor
 // time (bench_select).
 //
-// A piece ends at a grapheme boundary of the whole line, after a blank when
-// there is one near the end, so that a piece shows whole characters and a
-// mark that depends on where characters start is the same as in the whole
-// line.
+// A piece ends at a grapheme boundary of the whole line, after a blank or a
+// punctuation mark when there is one near the end, so that a piece shows
+// whole characters and words where it can, and a mark that depends on where
+// characters start is the same as in the whole line.
 class PieceCutter
 {
 public:

@@ -42,7 +42,7 @@ private slots:
     void unitsRebuildTheText_data();
     void unitsRebuildTheText();
     void shortLinesStayWhole();
-    void piecesEndAfterABlankNearTheEnd();
+    void piecesEndAfterABlankOrPunctuation();
     void costs_data();
     void costs();
     void lineEnd_data();
@@ -144,7 +144,7 @@ void TestPieceCutter::shortLinesStayWhole()
     QVERIFY(cutter.atEnd());
 }
 
-void TestPieceCutter::piecesEndAfterABlankNearTheEnd()
+void TestPieceCutter::piecesEndAfterABlankOrPunctuation()
 {
     // A blank well inside the last eighth of the piece is taken; one before
     // it is not.
@@ -158,6 +158,15 @@ void TestPieceCutter::piecesEndAfterABlankNearTheEnd()
     early[limit / 2] = QLatin1Char(' ');
     PieceCutter second(early);
     QCOMPARE(second.next().end, limit);
+
+    // Without a blank, after a punctuation mark; a blank comes first.
+    QString minified(3 * limit, QLatin1Char('x'));
+    minified[limit - 30] = QLatin1Char(',');
+    PieceCutter third(minified);
+    QCOMPARE(third.next().end, limit - 29);
+    minified[limit - 100] = QLatin1Char(' ');
+    PieceCutter fourth(minified);
+    QCOMPARE(fourth.next().end, limit - 99);
 }
 
 void TestPieceCutter::costs_data()
