@@ -8,6 +8,7 @@
 
 #include "backgroundmatcher.h"
 #include "keywordlist.h"
+#include "linegroup.h"
 #include "linepiece.h"
 #include "piececutter.h"
 #include "settings/settings.h"
@@ -267,15 +268,30 @@ void Highlighter::highlightBlock(const QString &text)
         colourPiece(number, *piece, text.length(), number == target && targetUrgent);
         return;
     }
-    highlightText(text);
+    if (LineGroup::of(currentBlock())) {
+        // Several lines, each coloured on its own.
+        int start = 0;
+        for (const QStringRef &line : text.splitRef(QChar(QChar::LineSeparator))) {
+            highlightLine(line.toString(), start);
+            start += line.size() + 1;
+        }
+    } else {
+        highlightText(text);
+    }
     pending.remove(number);
     awaiting.remove(number);
 }
 
 void Highlighter::highlightText(const QString &text)
 {
+    highlightLine(text, 0);
+}
+
+// Colours `line`, which starts at `at` in the current block.
+void Highlighter::highlightLine(const QString &line, int at)
+{
     refreshOrder();
-    apply(LineMatcher(orderedPatterns, maxColouredLength).match(text), 0, text.length());
+    apply(LineMatcher(orderedPatterns, maxColouredLength).match(line), 0, line.length(), at);
 }
 
 void Highlighter::colourPiece(int number, const LinePiece &piece, int length, bool urgent)
@@ -317,16 +333,16 @@ const QVector<LineMatch> *Highlighter::pieceMatches(const LinePiece &piece, bool
     return &lastMatches;
 }
 
-// Gives the characters [offset, offset + length) of a line the colours of
-// its matches, applied in order.
-void Highlighter::apply(const QVector<LineMatch> &matches, int offset, int length)
+// Gives the characters [offset, offset + length) of a line, which are at
+// `at` in the current block, the colours of its matches, applied in order.
+void Highlighter::apply(const QVector<LineMatch> &matches, int offset, int length, int at)
 {
     const int end = offset + length;
     for (const LineMatch &match : matches) {
         const int from = qMax(match.start, offset);
         const int to = qMin(match.start + match.length, end);
         if (from < to)
-            setFormat(from - offset, to - from, orderedFormats.at(match.rule));
+            setFormat(at + from - offset, to - from, orderedFormats.at(match.rule));
     }
 }
 

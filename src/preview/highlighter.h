@@ -26,7 +26,8 @@ class LinePiece;
 // Rules are applied in the order of their names; a later rule overrides an
 // earlier one where both match. Each line is coloured on its own; a block
 // that shows a piece of a longer line (see LinePiece) gets the colours of
-// its part of the whole line.
+// its part of the whole line, and each line of a block that groups short
+// lines (see LineGroup) is coloured on its own.
 //
 // Bounds that keep a huge entry or a badly backtracking expression from
 // freezing the popup:
@@ -109,7 +110,8 @@ private:
     static bool isUncolouredTail(const QTextBlock &block);
     void colourPiece(int number, const LinePiece &piece, int length, bool urgent);
     const QVector<LineMatch> *pieceMatches(const LinePiece &piece, bool urgent);
-    void apply(const QVector<LineMatch> &matches, int offset, int length);
+    void highlightLine(const QString &line, int at);
+    void apply(const QVector<LineMatch> &matches, int offset, int length, int at = 0);
     void colourAnsweredLine(int lineStart);
     void documentChanged(int position, int removed, int added);
 

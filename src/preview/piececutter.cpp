@@ -37,17 +37,48 @@ int PieceCutter::lineEnd(const QString &text, int from, int limit)
     return end == text.size() ? end : -1;
 }
 
-PieceCutter::Unit PieceCutter::next()
+PieceCutter::Unit PieceCutter::next(bool group)
+{
+    int spent = 0;
+    bool separator = false;
+    Unit unit = nextLine(spent, separator);
+    if (!group || unit.isPiece() || separator)
+        return unit;
+    int groupCost = lineCost(spent);
+    // The lines that follow while they fit; the first that does not is
+    // left for the next unit.
+    while (!atEnd()) {
+        const int before = position;
+        const int lineBefore = lineStart;
+        const Unit following = nextLine(spent, separator);
+        if (following.isPiece() || separator || groupCost + lineCost(spent) > maxGroupCost) {
+            position = before;
+            lineStart = lineBefore;
+            break;
+        }
+        groupCost += lineCost(spent);
+        unit.end = following.end;
+        unit.next = following.next;
+        ++unit.lines;
+    }
+    return unit;
+}
+
+// A whole line, or a piece of a line too long; `spent` gets its cost and
+// `separator` whether it holds a line separator.
+PieceCutter::Unit PieceCutter::nextLine(int &spent, bool &separator)
 {
     Unit unit;
     unit.start = position;
     unit.lineStart = lineStart;
     const QChar *chars = text.constData();
     const int size = text.size();
-    int spent = 0;
+    spent = 0;
+    separator = false;
     int i = position;
     for (; i < size && !isLineBreak(chars[i]); ++i) {
         spent += cost(chars[i]);
+        separator = separator || chars[i] == QChar(QChar::LineSeparator);
         if (spent > maxPieceCost)
             break;
     }
@@ -69,6 +100,23 @@ PieceCutter::Unit PieceCutter::next()
     position = unit.next;
     lineStart = position;
     return unit;
+}
+
+QString PieceCutter::groupText(const QString &text, int start, int end)
+{
+    QString joined;
+    joined.reserve(end - start);
+    const QChar *chars = text.constData();
+    for (int i = start; i < end; ++i) {
+        if (!isLineBreak(chars[i])) {
+            joined += chars[i];
+            continue;
+        }
+        joined += QChar(QChar::LineSeparator);
+        if (chars[i] == QLatin1Char('\r') && i + 1 < end && chars[i + 1] == QLatin1Char('\n'))
+            ++i;
+    }
+    return joined;
 }
 
 // Where a piece that starts at `start` and must end at or before `limit`

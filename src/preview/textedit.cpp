@@ -10,6 +10,7 @@
 #include <QTextLayout>
 
 #include "highlighter.h"
+#include "linegroup.h"
 #include "linepiece.h"
 #include "settings/settings.h"
 
@@ -20,6 +21,7 @@ const QChar TextEdit::endMark(0x2190);
 namespace {
 const QChar tabChar(0x0009);
 const QChar fullWidthSpace(0x3000);
+const QChar lineSeparator(QChar::LineSeparator);
 
 // `base` made `smaller` points smaller; a size Qt would refuse keeps the
 // base size.
@@ -58,8 +60,8 @@ void TextEdit::showText(const QString &text)
     ++entrySerial;
     cutter = PieceCutter(entry);
 
-    QVector<QPair<int, PieceCutter::Unit>> pieces;
-    const QString part = takeUnits(firstPartLength, pieces);
+    QVector<QPair<int, PieceCutter::Unit>> marked;
+    const QString part = takeUnits(firstPartLength, 0, marked);
     // While the text comes in, the scroll range need not end exactly at its
     // last page: working that out lays out the last page after each part.
     if (isLoading())
@@ -69,7 +71,7 @@ void TextEdit::showText(const QString &text)
     highlighter->setHeld(true);
     setPlainText(part);
     highlighter->setHeld(false);
-    markPieces(0, pieces);
+    markBlocks(0, marked);
     loadedCharacters = document()->characterCount();
     if (isLoading())
         nextSlice.start();
@@ -79,23 +81,29 @@ void TextEdit::showText(const QString &text)
 }
 
 // The text of the units that come next, about `length` characters of the
-// entry (at least one unit), for the document: a piece of a line is followed
-// by a paragraph separator, which breaks the block, and `pieces` gets each
-// piece with its index among the units taken.
-QString TextEdit::takeUnits(int length, QVector<QPair<int, PieceCutter::Unit>> &pieces)
+// entry (at least one unit), for the document, which holds `blocks` blocks
+// before them: a piece of a line is followed by a paragraph separator, which
+// breaks the block, a group's lines are joined by line separators, and
+// `marked` gets each piece and group with its index among the units taken.
+QString TextEdit::takeUnits(int length, int blocks, QVector<QPair<int, PieceCutter::Unit>> &marked)
 {
     QString part;
     const int from = cutter.at();
-    // Lines go in as they are, in runs; only a piece break adds a character.
+    // Lines go in as they are, in runs; only pieces and groups differ.
     int runStart = from;
     for (int index = 0; !cutter.atEnd() && (index == 0 || cutter.at() - from < length); ++index) {
-        const PieceCutter::Unit unit = cutter.next();
-        if (unit.isPiece())
-            pieces.append(qMakePair(index, unit));
+        const PieceCutter::Unit unit = cutter.next(blocks + index >= singleLines);
+        if (!unit.isPiece() && !unit.isGroup())
+            continue;
+        marked.append(qMakePair(index, unit));
         if (unit.continued) {
             part += entry.midRef(runStart, unit.end - runStart);
             part += QChar(QChar::ParagraphSeparator);
             runStart = unit.next;
+        } else if (unit.isGroup()) {
+            part += entry.midRef(runStart, unit.start - runStart);
+            part += PieceCutter::groupText(entry, unit.start, unit.end);
+            runStart = unit.end;
         }
     }
     if (runStart == 0 && cutter.at() == entry.size())
@@ -104,15 +112,19 @@ QString TextEdit::takeUnits(int length, QVector<QPair<int, PieceCutter::Unit>> &
     return part;
 }
 
-// Tells the highlighter and the marks which of the blocks from `firstBlock`
-// on show pieces of longer lines.
-void TextEdit::markPieces(int firstBlock, const QVector<QPair<int, PieceCutter::Unit>> &pieces)
+// Tells the highlighter, the marks and copying which of the blocks from
+// `firstBlock` on show pieces of longer lines or groups of short ones.
+void TextEdit::markBlocks(int firstBlock, const QVector<QPair<int, PieceCutter::Unit>> &marked)
 {
-    for (const auto &piece : pieces) {
-        QTextBlock block = document()->findBlockByNumber(firstBlock + piece.first);
-        const PieceCutter::Unit &unit = piece.second;
-        block.setUserData(new LinePiece(entry, entrySerial, unit.lineStart, unit.start - unit.lineStart,
-            unit.end - unit.start, unit.continued));
+    for (const auto &item : marked) {
+        QTextBlock block = document()->findBlockByNumber(firstBlock + item.first);
+        const PieceCutter::Unit &unit = item.second;
+        if (unit.isGroup()) {
+            block.setUserData(new LineGroup(entry, unit.start, unit.end, block.length() - 1));
+        } else {
+            block.setUserData(new LinePiece(entry, entrySerial, unit.lineStart, unit.start - unit.lineStart,
+                unit.end - unit.start, unit.continued));
+        }
     }
 }
 
@@ -141,12 +153,12 @@ void TextEdit::appendSlices()
     // part goes into the empty block after the last line break.
     do {
         const int firstBlock = document()->blockCount() - 1;
-        QVector<QPair<int, PieceCutter::Unit>> pieces;
-        const QString part = takeUnits(sliceLength, pieces);
+        QVector<QPair<int, PieceCutter::Unit>> marked;
+        const QString part = takeUnits(sliceLength, firstBlock, marked);
         highlighter->setHeld(true);
         end.insertText(part);
         highlighter->setHeld(false);
-        markPieces(firstBlock, pieces);
+        markBlocks(firstBlock, marked);
     } while (isLoading() && clock.elapsed() < 8);
     document()->setUndoRedoEnabled(undo);
     loadedCharacters = document()->characterCount();
@@ -228,7 +240,8 @@ QMimeData *TextEdit::createMimeDataFromSelection() const
 }
 
 // The document's text from position `from` to `to`, with a line feed for
-// each line end and nothing for a piece break.
+// each line end (a group's line separators included) and nothing for a
+// piece break.
 QString TextEdit::joined(int from, int to) const
 {
     QString text;
@@ -236,8 +249,12 @@ QString TextEdit::joined(int from, int to) const
         const int blockEnd = block.position() + block.length() - 1;
         const int start = qMax(from, block.position()) - block.position();
         const int end = qMin(to, blockEnd) - block.position();
-        if (end > start)
-            text += block.text().midRef(start, end - start);
+        if (end > start) {
+            QString part = block.text().mid(start, end - start);
+            if (LineGroup::of(block))
+                part.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
+            text += part;
+        }
         if (to <= blockEnd)
             break;
         const LinePiece *piece = LinePiece::of(block);
@@ -268,48 +285,58 @@ QVector<TextEdit::Mark> TextEdit::marks(const QFont &baseFont) const
     const QFont f5 = smallerFont(baseFont, 5);
 
     QVector<Mark> result;
-    // Only tabs, full-width spaces and block ends get marks, so each block's
+    // Only tabs, full-width spaces and line ends get marks, so each block's
     // text is searched for those characters instead of stepping a cursor
     // over every character. A character counts only where a cursor stepping
-    // one character at a time would stop (a grapheme boundary).
+    // one character at a time would stop (a grapheme boundary). The scan
+    // goes line by line through a block (a wrapped one, or a group of short
+    // lines), skipping the lines above the view.
     bool scanning = true;
     for (QTextBlock block = firstVisibleBlock(); scanning && block.isValid(); block = block.next()) {
         const QString text = block.text();
         const CaretPlace place(*this, block);
         const QTextLayout *layout = block.layout();
         const QChar *chars = text.constData();
+        const bool grouped = LineGroup::of(block);
         // Each mark's place costs a pass over the items of its line (each
         // tab is one). A long unwrapped line only has its marks within the
         // view's width looked up: the ones before its left edge or past its
         // right edge cannot be seen.
         const bool sideways = !text.isEmpty() && horizontalClipping(block);
-        int from = 0;
-        if (sideways && horizontalScrollBar()->value() > 0) {
-            const QRect line = blockBoundingGeometry(block).translated(contentOffset()).toRect();
-            from = qMax(0, cursorForPosition(QPoint(0, line.top() + 1)).position() - block.position() - 1);
-        }
+        const bool scrolled = sideways && horizontalScrollBar()->value() > 0;
         bool pastRightEdge = false;
-        for (int i = from; i < text.length(); ++i) {
-            const bool tab = tabMarks && chars[i] == tabChar;
-            const bool space = !tab && spaceMarks && chars[i] == fullWidthSpace;
-            if (!tab && !space)
+        for (int l = 0; scanning && l < layout->lineCount(); ++l) {
+            const QTextLine line = layout->lineAt(l);
+            if (place.bottom(line) < 0)
                 continue;
-            if (i > 0 && layout && !layout->isValidCursorPosition(i))
-                continue;
-            const QRect r = place.at(i);
-            if (r.top() >= viewHeight) {
-                scanning = false;
-                break;
-            }
-            if (sideways && r.left() > viewWidth) {
-                pastRightEdge = true;
-                break;
-            }
-            if (tab) {
-                result.append({ QStringLiteral(">"), f5, QPointF(r.left() + a - 1, r.bottom() - a) });
-                result.append({ QStringLiteral("-"), f2, QPointF(r.left(), r.bottom() - b) });
-            } else {
-                result.append({ QString(QChar(0x25A1)), f0, QPointF(r.left(), r.bottom() - 2) });
+            const int end = line.textStart() + line.textLength();
+            const int from = scrolled ? qMax(line.textStart(), place.leftEdge(line) - 1) : line.textStart();
+            pastRightEdge = false;
+            for (int i = from; i < end; ++i) {
+                const bool tab = tabMarks && chars[i] == tabChar;
+                const bool space = !tab && spaceMarks && chars[i] == fullWidthSpace;
+                const bool lineEnd = grouped && chars[i] == lineSeparator;
+                if (!tab && !space && !lineEnd)
+                    continue;
+                if (i > 0 && !layout->isValidCursorPosition(i))
+                    continue;
+                const QRect r = place.at(i);
+                if (r.top() >= viewHeight) {
+                    scanning = false;
+                    break;
+                }
+                if (sideways && r.left() > viewWidth) {
+                    pastRightEdge = true;
+                    break;
+                }
+                if (tab) {
+                    result.append({ QStringLiteral(">"), f5, QPointF(r.left() + a - 1, r.bottom() - a) });
+                    result.append({ QStringLiteral("-"), f2, QPointF(r.left(), r.bottom() - b) });
+                } else if (space) {
+                    result.append({ QString(QChar(0x25A1)), f0, QPointF(r.left(), r.bottom() - 2) });
+                } else {
+                    result.append({ QString(lineEndMark), f2, QPointF(r.left(), r.bottom() - 2) });
+                }
             }
         }
         if (!scanning)
@@ -351,6 +378,17 @@ TextEdit::CaretPlace::CaretPlace(const TextEdit &edit, const QTextBlock &block)
     width = edit.document()->documentLayout()->property("cursorWidth").toInt(&ok);
     if (!ok)
         width = 1;
+}
+
+int TextEdit::CaretPlace::bottom(const QTextLine &line) const
+{
+    return int(corner.y() + line.y() + line.height()) + shift.y();
+}
+
+// The position at the left edge of the view in `line`.
+int TextEdit::CaretPlace::leftEdge(const QTextLine &line) const
+{
+    return line.xToCursor(-corner.x() - shift.x());
 }
 
 QRect TextEdit::CaretPlace::at(int position) const

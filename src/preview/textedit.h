@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPointF>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QVector>
 
@@ -19,8 +20,9 @@ class QMimeData;
 // A line too long to lay out in time is shown in pieces, one per block (see
 // PieceCutter), with a piece break mark where the display goes on in the
 // next row while the entry does not break its line. The pieces keep the
-// colours and marks of the whole line, and copying joins them again. The
-// paste never reads this document: it takes the history entry.
+// colours and marks of the whole line, and copying joins them again. Past
+// its first lines, a text of many short lines shows several in one block.
+// The paste never reads this document: it takes the history entry.
 class TextEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -68,6 +70,9 @@ public:
     // preview would take gigabytes of memory. The end of a text cut short
     // gets the piece break mark instead of the end mark.
     static constexpr int maxShownLength = 16 * 1024 * 1024;
+    // The first lines of a text get a block each; after these, short lines
+    // that follow one another share blocks (see PieceCutter).
+    static constexpr int singleLines = 4096;
 
     // Drawn at a piece break; the line end mark is U+2193, the end mark U+2190.
     static const QChar pieceBreakMark;
@@ -87,6 +92,8 @@ private:
     public:
         CaretPlace(const TextEdit &edit, const QTextBlock &block);
         QRect at(int position) const;
+        int bottom(const QTextLine &line) const;
+        int leftEdge(const QTextLine &line) const;
 
     private:
         const QTextLayout *layout;
@@ -96,8 +103,8 @@ private:
     };
 
     void appendSlices();
-    QString takeUnits(int length, QVector<QPair<int, PieceCutter::Unit>> &pieces);
-    void markPieces(int firstBlock, const QVector<QPair<int, PieceCutter::Unit>> &pieces);
+    QString takeUnits(int length, int blocks, QVector<QPair<int, PieceCutter::Unit>> &marked);
+    void markBlocks(int firstBlock, const QVector<QPair<int, PieceCutter::Unit>> &marked);
     void colourView();
     void dropShapes(QTextLayout *layout);
     QString joined(int from, int to) const;

@@ -1,6 +1,8 @@
 #include <QTextBoundaryFinder>
 #include <QtTest>
 
+#include <tuple>
+
 #include "preview/piececutter.h"
 
 namespace {
@@ -47,39 +49,50 @@ private slots:
     void costs();
     void lineEnd_data();
     void lineEnd();
+    void groups();
 };
 
 void TestPieceCutter::unitsRebuildTheText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("minimumPieces");
+    QTest::addColumn<bool>("group");
 
     const int long1 = 3 * PieceCutter::maxPieceCost;
-    QTest::newRow("empty") << QString() << 0;
-    QTest::newRow("short lines") << QStringLiteral("ab\ncd\r\nef\rgh\u2029ij") << 0;
-    QTest::newRow("line breaks only") << QStringLiteral("\n\r\n\r\r\n\n") << 0;
-    QTest::newRow("one long ASCII line") << repeated(QStringLiteral("{\"a\":12,\"b\":true},"), long1) << 3;
-    QTest::newRow("no blank at all") << repeated(QStringLiteral("QUJDREVGR0hJ"), long1) << 3;
-    QTest::newRow("CJK and full-width spaces")
-        << repeated(QStringLiteral("日本語の文章\u3000全角"), long1) << 10;
-    QTest::newRow("tabs") << repeated(QStringLiteral("key\tvalue\t\t"), long1) << 5;
-    QTest::newRow("right-to-left") << repeated(QStringLiteral("שלום עולם\tمرحبا 42 "), long1) << 5;
-    QTest::newRow("surrogate pairs") << repeated(QStringLiteral("\U0001F600\U0002000B"), long1) << 5;
-    QTest::newRow("combining marks") << repeated(QStringLiteral("e\u0301\u0302\u0303a\u0308"), long1) << 5;
-    QTest::newRow("emoji sequences") << repeated(QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467"),
-        long1) << 5;
-    QTest::newRow("flags") << repeated(QStringLiteral("\U0001F1EF\U0001F1F5"), long1) << 5;
-    QTest::newRow("prepended signs") << repeated(QStringLiteral("\u0600\u3000\u0600x"), long1) << 5;
-    QTest::newRow("one cluster longer than a piece")
-        << (QStringLiteral("a") + QString(PieceCutter::maxPieceCost, QChar(0x0301)) + QStringLiteral(" tail"))
-        << 2;
-    QTest::newRow("long lines between short ones")
-        << (QStringLiteral("short\r\n") + repeated(QStringLiteral("word "), long1) + QStringLiteral("\nmid\r")
-               + repeated(QStringLiteral("x\t"), long1) + QStringLiteral("\u2029end\n"))
-        << 6;
-    QTest::newRow("line ends right at the limit") << (QString(PieceCutter::maxPieceCost, QLatin1Char('x'))
-        + QStringLiteral("\n") + QString(PieceCutter::maxPieceCost + 1, QLatin1Char('y')))
-                                                  << 2;
+    const QVector<std::tuple<const char *, QString, int>> texts {
+        { "empty", QString(), 0 },
+        { "short lines", QStringLiteral("ab\ncd\r\nef\rgh\u2029ij"), 0 },
+        { "line breaks only", QStringLiteral("\n\r\n\r\r\n\n"), 0 },
+        { "one long ASCII line", repeated(QStringLiteral("{\"a\":12,\"b\":true},"), long1), 3 },
+        { "no blank at all", repeated(QStringLiteral("QUJDREVGR0hJ"), long1), 3 },
+        { "CJK and full-width spaces", repeated(QStringLiteral("日本語の文章\u3000全角"), long1), 10 },
+        { "tabs", repeated(QStringLiteral("key\tvalue\t\t"), long1), 5 },
+        { "right-to-left", repeated(QStringLiteral("שלום עולם\tمرحبا 42 "), long1), 5 },
+        { "surrogate pairs", repeated(QStringLiteral("\U0001F600\U0002000B"), long1), 5 },
+        { "combining marks", repeated(QStringLiteral("e\u0301\u0302\u0303a\u0308"), long1), 5 },
+        { "emoji sequences", repeated(QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467"), long1),
+            5 },
+        { "flags", repeated(QStringLiteral("\U0001F1EF\U0001F1F5"), long1), 5 },
+        { "prepended signs", repeated(QStringLiteral("\u0600\u3000\u0600x"), long1), 5 },
+        { "one cluster longer than a piece",
+            QStringLiteral("a") + QString(PieceCutter::maxPieceCost, QChar(0x0301)) + QStringLiteral(" tail"),
+            2 },
+        { "long lines between short ones",
+            QStringLiteral("short\r\n") + repeated(QStringLiteral("word "), long1) + QStringLiteral("\nmid\r")
+                + repeated(QStringLiteral("x\t"), long1) + QStringLiteral("\u2029end\n"),
+            6 },
+        { "line ends right at the limit",
+            QString(PieceCutter::maxPieceCost, QLatin1Char('x')) + QStringLiteral("\n")
+                + QString(PieceCutter::maxPieceCost + 1, QLatin1Char('y')),
+            2 },
+        { "many short lines", repeated(QStringLiteral("line of text\r\n\n\tx\r"), 20 * long1), 0 },
+        { "line separators of their own", repeated(QStringLiteral("a\u2028b\nc\n\nd e\u2028\n"), 4 * long1),
+            0 },
+    };
+    for (const auto &row : texts) {
+        QTest::addRow("%s", std::get<0>(row)) << std::get<1>(row) << std::get<2>(row) << false;
+        QTest::addRow("%s, grouped", std::get<0>(row)) << std::get<1>(row) << std::get<2>(row) << true;
+    }
 }
 
 // Joined in order, with their line breaks and nothing at piece breaks, the
@@ -89,6 +102,7 @@ void TestPieceCutter::unitsRebuildTheText()
 {
     QFETCH(QString, text);
     QFETCH(int, minimumPieces);
+    QFETCH(bool, group);
 
     const QVector<bool> boundary = boundaries(text);
     PieceCutter cutter(text);
@@ -97,7 +111,27 @@ void TestPieceCutter::unitsRebuildTheText()
     int lineStart = 0;
     int expectedStart = 0;
     while (!cutter.atEnd()) {
-        const PieceCutter::Unit unit = cutter.next();
+        const PieceCutter::Unit unit = cutter.next(group);
+        if (unit.isGroup()) {
+            // Whole short lines, none with a line separator of its own,
+            // within the group's cost.
+            QVERIFY(group);
+            QVERIFY(!unit.isPiece());
+            QCOMPARE(unit.start, expectedStart);
+            QCOMPARE(unit.lineStart, lineStart);
+            const QString lines = PieceCutter::groupText(text, unit.start, unit.end);
+            QCOMPARE(lines.count(QChar(QChar::LineSeparator)), unit.lines - 1);
+            int groupCost = 0;
+            for (const QStringRef &line : lines.splitRef(QChar(QChar::LineSeparator))) {
+                QVERIFY(costOf(line) <= PieceCutter::maxPieceCost);
+                groupCost += PieceCutter::lineCost(costOf(line));
+            }
+            QVERIFY(groupCost <= PieceCutter::maxGroupCost);
+            QVERIFY(unit.next == text.size() || PieceCutter::isLineBreak(text.at(unit.end)));
+            joined += text.midRef(unit.start, unit.next - unit.start);
+            lineStart = expectedStart = unit.next;
+            continue;
+        }
         QCOMPARE(unit.start, expectedStart);
         QCOMPARE(unit.lineStart, lineStart);
         QVERIFY(unit.end >= unit.start);
@@ -213,6 +247,41 @@ void TestPieceCutter::lineEnd()
     QFETCH(int, limit);
     QFETCH(int, end);
     QCOMPARE(PieceCutter::lineEnd(text, from, limit), end);
+}
+
+// Short lines share a unit as far as their cost allows; a long line, or a
+// line with a line separator of its own, ends a group.
+void TestPieceCutter::groups()
+{
+    QCOMPARE(PieceCutter::groupText(QStringLiteral("a\r\nb\n\rc\u2029d"), 0, 9),
+        QStringLiteral("a\u2028b\u2028\u2028c\u2028d"));
+
+    const QString line = QStringLiteral("0123456789\r\n");
+    const int perGroup = PieceCutter::maxGroupCost / PieceCutter::lineCost(10);
+    PieceCutter full(line.repeated(3 * perGroup));
+    for (int g = 0; g < 3; ++g) {
+        const PieceCutter::Unit unit = full.next(true);
+        QCOMPARE(unit.lines, perGroup);
+        QCOMPARE(unit.start, g * perGroup * 12);
+        QCOMPARE(unit.end, (g + 1) * perGroup * 12 - 2);
+        QCOMPARE(unit.next, (g + 1) * perGroup * 12);
+    }
+    QVERIFY(full.atEnd());
+
+    const QString longLine(PieceCutter::maxPieceCost + 1, QLatin1Char('z'));
+    PieceCutter mixed(QStringLiteral("x\n").repeated(5) + QStringLiteral("a\u2028b\ny\nz\n") + longLine);
+    QCOMPARE(mixed.next(true).lines, 5);
+    const PieceCutter::Unit own = mixed.next(true);
+    QCOMPARE(own.lines, 1);
+    QCOMPARE(own.end - own.start, 3);
+    QCOMPARE(mixed.next(true).lines, 2);
+    const PieceCutter::Unit piece = mixed.next(true);
+    QVERIFY(piece.continued);
+    QCOMPARE(piece.lines, 1);
+    // Without grouping, a line a unit.
+    PieceCutter single(QStringLiteral("x\ny\n"));
+    QCOMPARE(single.next().lines, 1);
+    QCOMPARE(single.next().lines, 1);
 }
 
 QTEST_GUILESS_MAIN(TestPieceCutter)

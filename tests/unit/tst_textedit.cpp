@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "preview/highlighter.h"
+#include "preview/linegroup.h"
 #include "preview/linepiece.h"
 #include "preview/piececutter.h"
 #include "preview/textedit.h"
@@ -22,7 +23,8 @@ const QString endMark = QString(QChar(0x2190));
 const QString pieceMark = QString(QChar(0x21D2));
 
 // The marks as the paint code is described: a cursor stepping one character
-// at a time over every block from the first visible one.
+// at a time over every block from the first visible one. The line separators
+// of a block that groups short lines are line ends.
 QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
 {
     const Settings *settings = Settings::instance();
@@ -42,6 +44,7 @@ QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
     const int end = cursor.position();
     bool stop = false;
     for (QTextBlock block = edit.topBlock(); !stop && block.isValid(); block = block.next()) {
+        const bool grouped = LineGroup::of(block);
         cursor.setPosition(block.position());
         while (!cursor.atBlockEnd()) {
             const QChar c = block.text().at(cursor.positionInBlock());
@@ -60,6 +63,13 @@ QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
                     break;
                 }
                 marks.append({ spaceMark, f0, QPointF(r.left(), r.bottom() - 2) });
+            } else if (grouped && c == QChar(QChar::LineSeparator)) {
+                const QRect r = edit.cursorRect(cursor);
+                if (r.top() >= vh) {
+                    stop = true;
+                    break;
+                }
+                marks.append({ lineEndMark, f2, QPointF(r.left(), r.bottom() - 2) });
             }
             cursor.movePosition(QTextCursor::NextCharacter);
         }
@@ -133,18 +143,40 @@ QString colourCodes(const QTextBlock &block)
     return codes;
 }
 
-// The colours of the document, line by line, pieces joined.
+// The colours of the document, line by line: pieces joined, groups split.
 QStringList lineCodes(const QTextDocument &document)
 {
     QStringList lines { QString() };
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        lines.last() += colourCodes(block);
+        const QString codes = colourCodes(block);
+        if (LineGroup::of(block)) {
+            const QString text = block.text();
+            for (int i = 0; i < text.size(); ++i) {
+                if (text.at(i) == QChar(QChar::LineSeparator))
+                    lines << QString();
+                else
+                    lines.last() += codes.at(i);
+            }
+        } else {
+            lines.last() += codes;
+        }
         const LinePiece *piece = LinePiece::of(block);
         if (!piece || !piece->continued)
             lines << QString();
     }
     lines.removeLast();
     return lines;
+}
+
+// The marks that can be seen: marks above the view or left or right of it
+// may be left out.
+QVector<Mark> inView(const QVector<Mark> &marks, int width)
+{
+    QVector<Mark> shown;
+    for (const Mark &mark : marks)
+        if (mark.origin.x() >= 0 && mark.origin.x() <= width && mark.origin.y() >= 0)
+            shown.append(mark);
+    return shown;
 }
 
 // Exposes what copying and dragging from the preview take.
@@ -185,6 +217,8 @@ private slots:
     void piecesGetTheColoursOfTheirLine_data();
     void piecesGetTheColoursOfTheirLine();
     void copyJoinsThePieces();
+    void sharedBlocksColourEachLine_data();
+    void sharedBlocksColourEachLine();
     void linesInViewColouredFirst();
 
 private:
@@ -448,16 +482,9 @@ void TestTextEdit::sameMarksAsACharacterWalk()
     edit->verticalScrollBar()->setValue(scroll);
     edit->horizontalScrollBar()->setValue(sideways);
     QCOMPARE(edit->horizontalScrollBar()->value(), sideways);
-    // Marks outside the view's width may be left out of a long line; all
-    // that can be seen are there.
+    // Marks outside the view may be left out; all that can be seen are there.
     const int width = edit->viewport()->width();
-    const auto visible = [width](const QVector<Mark> &marks) {
-        QVector<Mark> shown;
-        for (const Mark &mark : marks)
-            if (mark.origin.x() >= 0 && mark.origin.x() <= width)
-                shown.append(mark);
-        return shown;
-    };
+    const auto visible = [width](const QVector<Mark> &marks) { return inView(marks, width); };
     const QVector<Mark> marks = edit->marks(base);
     QCOMPARE(describe(visible(marks)), describe(visible(walkedMarks(*edit, base))));
     QVERIFY(!visible(marks).isEmpty());
@@ -483,7 +510,7 @@ void TestTextEdit::longTextComesInSlices_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("sliced");
     QString lines;
-    for (int i = 0; lines.size() < 6 * TextEdit::firstPartLength; ++i)
+    for (int i = 0; lines.size() < 12 * TextEdit::firstPartLength; ++i)
         lines += QStringLiteral("\tline %1\u3000int x;\r\n").arg(i);
     QTest::newRow("short") << QStringLiteral("a\tb\n\u3000c") << false;
     QTest::newRow("many CR LF lines") << lines << true;
@@ -510,18 +537,32 @@ void TestTextEdit::longTextComesInSlices()
     QTRY_COMPARE(edit->highlighter->pendingLines(), 0);
     QCOMPARE(edit->toPlainText(), QTextDocument(text).toPlainText());
 
+    QCOMPARE(edit->joinedText(), withLineFeeds(text));
+
     TextEdit whole;
     whole.setFont(base);
     whole.resize(edit->size());
     whole.setLineWrapMode(QPlainTextEdit::NoWrap);
     whole.highlighter->setWorkBudget(-1);
     whole.setPlainText(text);
-    QCOMPARE(edit->document()->blockCount(), whole.document()->blockCount());
+    // The first lines have a block each, as in the whole text; past them
+    // short lines share blocks.
+    const int lines = whole.document()->blockCount();
+    for (int n = 0; n < qMin(lines, TextEdit::singleLines); n += 97)
+        QCOMPARE(
+            edit->document()->findBlockByNumber(n).text(), whole.document()->findBlockByNumber(n).text());
+    if (lines > 2 * TextEdit::singleLines)
+        QVERIFY(edit->document()->blockCount() < TextEdit::singleLines + lines / 8);
+    else
+        QCOMPARE(edit->document()->blockCount(), lines);
+    QCOMPARE(lineCodes(*edit->document()), lineCodes(*whole.document()));
     QCOMPARE(describe(edit->marks(base)), describe(walkedMarks(*edit, base)));
     QCOMPARE(edit->marks(base).last().glyph, endMark);
-    for (QTextBlock a = edit->document()->begin(), b = whole.document()->begin(); a.isValid();
-         a = a.next(), b = b.next())
-        QVERIFY2(a.layout()->formats() == b.layout()->formats(), qPrintable(a.text()));
+    // Marks in the shared blocks too.
+    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum() - 3);
+    const QVector<Mark> last = inView(edit->marks(base), edit->viewport()->width());
+    QVERIFY(last.size() > 2);
+    QCOMPARE(describe(last), describe(inView(walkedMarks(*edit, base), edit->viewport()->width())));
 }
 
 void TestTextEdit::newTextStopsTheOldLoad()
@@ -595,13 +636,7 @@ void TestTextEdit::longLinesInPieces()
     QVERIFY(pieces >= 10);
 
     const int width = edit->viewport()->width();
-    const auto visible = [width](const QVector<Mark> &marks) {
-        QVector<Mark> shown;
-        for (const Mark &mark : marks)
-            if (mark.origin.x() >= 0 && mark.origin.x() <= width)
-                shown.append(mark);
-        return shown;
-    };
+    const auto visible = [width](const QVector<Mark> &marks) { return inView(marks, width); };
     const auto pieceMarks = [](const QVector<Mark> &marks) {
         return std::count_if(
             marks.begin(), marks.end(), [](const Mark &mark) { return mark.glyph == pieceMark; });
@@ -792,6 +827,59 @@ void TestTextEdit::copyJoinsThePieces()
         QCOMPARE(data->text(), text.mid(range.first, range.second - range.first));
     }
     QVERIFY(edit->document()->blockCount() > 10);
+}
+
+void TestTextEdit::sharedBlocksColourEachLine_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::newRow("keywords and literals") << QString();
+    QTest::newRow("ends and starts of lines") << QStringLiteral("a$|^b|\\d$");
+    QTest::newRow("empty matches") << QStringLiteral("x*");
+}
+
+// Past the first lines, short lines share blocks; each is still coloured on
+// its own: a literal, `$` or `^` never reaches into the next line.
+void TestTextEdit::sharedBlocksColourEachLine()
+{
+    QFETCH(QString, find);
+    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
+    QFile list(dir->path() + QStringLiteral("/list/.lst"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("SingleLineComment=//.*$\nint\n");
+    list.close();
+    Settings *settings = Settings::instance();
+    settings->reservecolor = QColor(1, 0, 0);
+    settings->reteralcolor = QColor(2, 0, 0);
+    settings->valuecolor = QColor(3, 0, 0);
+    settings->commentcolor = QColor(4, 0, 0);
+    settings->findcolor = QColor(5, 0, 0);
+
+    QString text;
+    for (int i = 0; i < 3 * TextEdit::singleLines; ++i)
+        text += QStringLiteral("int say \"a\nb\" %1 // c\r\n").arg(i % 10);
+    const QRegExp expression(find, Qt::CaseSensitive, QRegExp::RegExp);
+    QVERIFY(makeEdit(QString()));
+    edit->highlighter->setFindExpression(expression, false);
+    edit->showText(text);
+    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(edit->highlighter->pendingLines(), 0, 30000);
+    int shared = 0;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next())
+        shared += LineGroup::of(block) != nullptr;
+    QVERIFY(shared > 5);
+
+    TextEdit whole;
+    whole.highlighter->setWorkBudget(-1);
+    whole.highlighter->setFindExpression(expression, false);
+    whole.setPlainText(text);
+    const QStringList expected = lineCodes(*whole.document());
+    QCOMPARE(expected.size(), 6 * TextEdit::singleLines + 1);
+    // A keyword, a value and a comment, and no literal: each quote stands
+    // alone on its line.
+    QVERIFY(expected.at(0).contains(QLatin1Char('b')));
+    QVERIFY(expected.at(1).contains(QLatin1Char('d')) && expected.at(1).contains(QLatin1Char('e')));
+    QVERIFY(!expected.join(QString()).contains(QLatin1Char('c')));
+    QCOMPARE(lineCodes(*edit->document()), expected);
 }
 
 // A new text, and a new find expression, colour the lines in view before
