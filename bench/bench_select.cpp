@@ -84,6 +84,9 @@ QVector<Shape> shapes()
 {
     return {
         { QStringLiteral("lines of 100 K"), 16 * mb, [](int chars) { return linesOf(100 * 1000, chars); } },
+        { QStringLiteral("lines of 60"), 16 * mb, [](int chars) { return linesOf(60, chars); } },
+        { QStringLiteral("lines of 1"), 16 * mb,
+            [](int chars) { return repeatedTo(QStringLiteral("a\n"), chars); } },
         { QStringLiteral("one line of tabs"), 4 * mb,
             [](int chars) { return repeatedTo(QStringLiteral("key\tvalue\t\t"), chars); } },
         { QStringLiteral("one line, CJK and full-width spaces"), 4 * mb,
@@ -206,8 +209,8 @@ struct Stall
 };
 
 // Runs the event loop while row 1 is selected, the preview scrolled page by
-// page, to the end, back, to the middle and sideways, and its wrap mode
-// switched twice; returns the longest stall.
+// page, to the end, back, to the middle and sideways, its wrap mode switched
+// twice, and row 0 and row 1 selected again; returns the longest stall.
 Stall longestStall(Popup &popup)
 {
     popup.select(0);
@@ -265,6 +268,12 @@ Stall longestStall(Popup &popup)
         case 15:
         case 16:
             popup.wrap->click();
+            break;
+        case 17:
+            popup.select(0);
+            break;
+        case 18:
+            popup.select(1);
             break;
         default:
             if (step > 70)  // idle a while: slices of deferred work show here
