@@ -1,5 +1,7 @@
 #include "backgroundmatcher.h"
 
+#include <QThread>
+
 #include "background/workerthread.h"
 
 namespace {
@@ -71,6 +73,10 @@ void BackgroundMatcher::sendNext()
         connect(this, &BackgroundMatcher::request, worker, &MatchWorker::match);
         connect(worker, &MatchWorker::matched, this, &BackgroundMatcher::receive);
         thread = new WorkerThread(worker, QStringLiteral("line matcher"), this);
+        // Colours can wait, the GUI thread cannot: below it where the
+        // system has thread priorities (Windows), though not so low that a
+        // busy machine would starve the search for good.
+        worker->thread()->setPriority(QThread::LowPriority);
     }
     const MatchRequest next = queue.takeFirst();
     inFlight = next.ticket;
