@@ -1,28 +1,37 @@
 // Selecting an entry: from a row change to the preview shown and coloured on
 // screen (the preview and the list painted at once), for one entry of each
-// size; then the longest stall of the event loop while such an entry is
-// selected, shown and scrolled through.
+// size and shape; the time until the lines in view have their colours after
+// a row change or a new find expression; then the longest stall of the event
+// loop while such an entry is selected, shown, scrolled through both ways
+// and re-wrapped.
 #include "benchcommon.h"
 
 #include "popup/inputdialog.h"
 #include "popup/inputtablemodel.h"
+#include "preview/highlighter.h"
 #include "preview/textedit.h"
+#include "settings/settings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
+#include <functional>
 
 namespace {
+const int kb = 1024;
+const int mb = 1024 * 1024;
+
 struct Popup
 {
     InputDialog dialog;
     QTableView *table = nullptr;
     TextEdit *preview = nullptr;
+    QCheckBox *wrap = nullptr;
 
     Popup()
     {
@@ -30,6 +39,7 @@ struct Popup
         settle();
         table = dialog.findChild<QTableView *>(QStringLiteral("tableView"));
         preview = dialog.findChild<TextEdit *>(QStringLiteral("plainTextEdit"));
+        wrap = dialog.findChild<QCheckBox *>(QStringLiteral("chkLineWrap"));
     }
 
     void select(int row) { table->setCurrentIndex(dialog.tableModel()->index(row, 0)); }
@@ -40,15 +50,82 @@ struct Popup
     }
 };
 
-// Row 0 holds a small entry, row 1 the entry measured.
-QStringList historyWith(int entryBytes)
+// Entries of `chars` characters in the shapes that are hard on a text view:
+// one line without any break, long lines, lines full of tabs or of
+// full-width spaces, right-to-left text and characters beyond the BMP.
+QString repeatedTo(const QString &unit, int chars)
 {
-    return { makeEntry(0, 100), makeEntry(1, entryBytes) };
+    QString text;
+    text.reserve(chars + unit.size());
+    while (text.size() < chars)
+        text += unit;
+    text.truncate(chars);
+    if (text.at(chars - 1).isHighSurrogate())
+        text[chars - 1] = QLatin1Char('x');
+    return text;
 }
 
-void measureSelect(BenchEnv &env, const BenchOptions &options, int entryBytes)
+QString linesOf(int lineLength, int chars)
 {
-    env.resetSettings(historyWith(entryBytes));
+    QString text = makeOneLineEntry(7, chars);
+    for (int at = lineLength; at < chars; at += lineLength + 1)
+        text[at] = QLatin1Char('\n');
+    return text;
+}
+
+struct Shape
+{
+    QString name;
+    int chars;
+    std::function<QString(int)> make;
+};
+
+QVector<Shape> shapes()
+{
+    return {
+        { QStringLiteral("lines of 100 K"), 16 * mb, [](int chars) { return linesOf(100 * 1000, chars); } },
+        { QStringLiteral("lines of 60"), 16 * mb, [](int chars) { return linesOf(60, chars); } },
+        { QStringLiteral("lines of 1"), 16 * mb,
+            [](int chars) { return repeatedTo(QStringLiteral("a\n"), chars); } },
+        { QStringLiteral("one line of tabs"), 4 * mb,
+            [](int chars) { return repeatedTo(QStringLiteral("key\tvalue\t\t"), chars); } },
+        { QStringLiteral("one line, CJK and full-width spaces"), 4 * mb,
+            [](int chars) {
+                return repeatedTo(QStringLiteral("日本語の文章\u3000全角の空白\u3000"), chars);
+            } },
+        { QStringLiteral("one line, right-to-left"), 4 * mb,
+            [](int chars) { return repeatedTo(QStringLiteral("שלום עולם\tمرحبا بالعالم 42 "), chars); } },
+        { QStringLiteral("one line, surrogate pairs"), 4 * mb,
+            [](int chars) {
+                return repeatedTo(QStringLiteral("\U0001F600 \U0002000B\U0001F4A9\t"), chars);
+            } },
+    };
+}
+
+// `--only TEXT` runs only the measures whose "measure | sizes" holds TEXT.
+QString onlyFilter;
+
+bool wanted(const QString &measure, const QString &sizes)
+{
+    return onlyFilter.isEmpty() || (measure + QStringLiteral(" | ") + sizes).contains(onlyFilter);
+}
+
+QString charsName(int chars)
+{
+    return chars % mb == 0 ? QStringLiteral("%1 Mi chars").arg(chars / mb) : sizeName(chars);
+}
+
+// Row 0 holds a small entry, row 1 the entry measured.
+QStringList historyWith(const QString &entry)
+{
+    return { makeEntry(0, 100), entry };
+}
+
+void measureSelect(BenchEnv &env, const BenchOptions &options, const QString &entry, const QString &sizes)
+{
+    if (!wanted(QStringLiteral("select entry"), sizes))
+        return;
+    env.resetSettings(historyWith(entry));
     Popup popup;
     auto selectOnce = [&]() {
         popup.select(0);
@@ -63,23 +140,93 @@ void measureSelect(BenchEnv &env, const BenchOptions &options, int entryBytes)
     Samples samples;
     for (int i = 0; i < runs; ++i)
         samples.add(selectOnce());
-    samples.print(QStringLiteral("select entry"), sizeName(entryBytes));
+    samples.print(QStringLiteral("select entry"), sizes);
 }
 
-// Runs the event loop while row 1 is selected and the preview scrolled
-// page by page, to the end, back and to the middle; returns the longest gap
-// between two turns of a 1 ms ticker, that is the longest stall.
-double longestStall(Popup &popup)
+// Runs events until the lines in view have their final colours; returns
+// false when that takes more than ten seconds.
+bool waitViewColoured(TextEdit *preview)
+{
+    const double start = nowMs();
+    while (!preview->isViewColoured()) {
+        if (nowMs() - start > 10000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return true;
+}
+
+// From a row change, or from a new find expression with the entry shown, to
+// the lines in view coloured and painted.
+void measureViewColoured(
+    BenchEnv &env, const BenchOptions &options, const QString &entry, const QString &sizes)
+{
+    if (!wanted(QStringLiteral("lines in view coloured"), sizes))
+        return;
+    env.resetSettings(historyWith(entry));
+    Popup popup;
+    auto selectOnce = [&]() {
+        popup.select(0);
+        settle();
+        const double start = nowMs();
+        popup.select(1);
+        if (!waitViewColoured(popup.preview))
+            return -1.0;
+        popup.preview->viewport()->repaint();
+        return nowMs() - start;
+    };
+    Samples selected;
+    const int runs = options.repeatsFor(selectOnce());
+    for (int i = 0; i < runs; ++i)
+        selected.add(selectOnce());
+    selected.print(QStringLiteral("select entry, lines in view coloured"), sizes);
+
+    int key = 0;
+    auto findOnce = [&]() {
+        settle();
+        const QString pattern = QString(QLatin1Char(key++ % 2 ? 'e' : 't'));
+        const double start = nowMs();
+        popup.preview->highlighter->setFindExpression(QRegExp(pattern, Qt::CaseInsensitive));
+        if (!waitViewColoured(popup.preview))
+            return -1.0;
+        popup.preview->viewport()->repaint();
+        return nowMs() - start;
+    };
+    Samples found;
+    const int findRuns = options.repeatsFor(findOnce());
+    for (int i = 0; i < findRuns; ++i)
+        found.add(findOnce());
+    found.print(QStringLiteral("new find expression, lines in view coloured"), sizes);
+}
+
+// The longest gap between two turns of a 1 ms ticker, in wall-clock time
+// and in processor time of the GUI thread (which leaves out the time other
+// processes of a busy machine took).
+struct Stall
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+// Runs the event loop while row 1 is selected, the preview scrolled page by
+// page, to the end, back, to the middle and sideways, its wrap mode switched
+// twice, and row 0 and row 1 selected again; returns the longest stall.
+Stall longestStall(Popup &popup)
 {
     popup.select(0);
     settle();
     QEventLoop loop;
     QVector<double> ticks;
+    QVector<double> cpuTicks;
     QTimer ticker;
     ticker.setInterval(1);
-    QObject::connect(&ticker, &QTimer::timeout, [&]() { ticks.append(nowMs()); });
+    QObject::connect(&ticker, &QTimer::timeout, [&]() {
+        ticks.append(nowMs());
+        cpuTicks.append(threadCpuMs());
+    });
 
     QScrollBar *bar = popup.preview->verticalScrollBar();
+    QScrollBar *sideways = popup.preview->horizontalScrollBar();
     int step = 0;
     QTimer scroller;
     scroller.setInterval(25);
@@ -107,10 +254,29 @@ double longestStall(Popup &popup)
             bar->setValue(bar->maximum() / 2);
             break;
         case 11:
+            sideways->triggerAction(QAbstractSlider::SliderToMaximum);
+            break;
+        case 12:
+            sideways->setValue(sideways->maximum() / 2);
+            break;
+        case 13:
+            sideways->triggerAction(QAbstractSlider::SliderToMinimum);
+            break;
+        case 14:
             bar->triggerAction(QAbstractSlider::SliderToMinimum);
             break;
+        case 15:
+        case 16:
+            popup.wrap->click();
+            break;
+        case 17:
+            popup.select(0);
+            break;
+        case 18:
+            popup.select(1);
+            break;
         default:
-            if (step > 60)  // idle a while: slices of deferred work show here
+            if (step > 70)  // idle a while: slices of deferred work show here
                 loop.quit();
             break;
         }
@@ -118,24 +284,38 @@ double longestStall(Popup &popup)
     ticker.start();
     scroller.start();
     ticks.append(nowMs());
+    cpuTicks.append(threadCpuMs());
     loop.exec();
     ticker.stop();
     scroller.stop();
-    double worst = 0;
-    for (int i = 1; i < ticks.size(); ++i)
-        worst = std::max(worst, ticks.at(i) - ticks.at(i - 1));
+    Stall worst;
+    for (int i = 1; i < ticks.size(); ++i) {
+        worst.wall = std::max(worst.wall, ticks.at(i) - ticks.at(i - 1));
+        worst.cpu = std::max(worst.cpu, cpuTicks.at(i) - cpuTicks.at(i - 1));
+    }
     return worst;
 }
 
-void measureStall(BenchEnv &env, const BenchOptions &options, int entryBytes)
+void measureStall(
+    BenchEnv &env, const BenchOptions &options, const QString &entry, const QString &sizes, bool wrap)
 {
-    env.resetSettings(historyWith(entryBytes));
+    const QString measure = wrap ? QStringLiteral("longest stall, selected and scrolled, wrapped")
+                                 : QStringLiteral("longest stall, selected and scrolled");
+    if (!wanted(measure, sizes))
+        return;
+    env.resetSettings(historyWith(entry));
+    Settings::instance()->linewrap = wrap;
     Popup popup;
     const int runs = options.smoke ? 1 : std::min(options.runs, 5);
-    Samples samples;
-    for (int i = 0; i < runs; ++i)
-        samples.add(longestStall(popup));
-    samples.print(QStringLiteral("longest stall, selected and scrolled"), sizeName(entryBytes));
+    Samples wall;
+    Samples cpu;
+    for (int i = 0; i < runs; ++i) {
+        const Stall stall = longestStall(popup);
+        wall.add(stall.wall);
+        cpu.add(stall.cpu);
+    }
+    wall.print(measure, sizes);
+    cpu.print(measure + QStringLiteral(", GUI thread CPU"), sizes);
 }
 }  // namespace
 
@@ -143,15 +323,36 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const BenchOptions options = BenchOptions::parse(argc, argv);
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QLatin1String(argv[i]) == QLatin1String("--only"))
+            onlyFilter = QString::fromLocal8Bit(argv[i + 1]);
+    }
     BenchEnv env;
     if (options.smoke) {
-        measureSelect(env, options, 100);
-        measureStall(env, options, 100);
+        measureSelect(env, options, makeEntry(1, 100), sizeName(100));
+        measureViewColoured(env, options, makeEntry(1, 100), sizeName(100));
+        measureStall(env, options, makeEntry(1, 100), sizeName(100), false);
+        measureStall(env, options, makeOneLineEntry(1, 64 * kb), QStringLiteral("one line of 64 KB"), true);
         return 0;
     }
-    for (int entry : { 100, 10 * 1024, 1024 * 1024, 10 * 1024 * 1024 })
-        measureSelect(env, options, entry);
-    for (int entry : { 1024 * 1024, 10 * 1024 * 1024 })
-        measureStall(env, options, entry);
+    for (int entry : { 100, 10 * kb, mb, 10 * mb })
+        measureSelect(env, options, makeEntry(1, entry), sizeName(entry));
+    for (int entry : { 4 * mb, 16 * mb })
+        measureSelect(
+            env, options, makeOneLineEntry(1, entry), QStringLiteral("one line of ") + sizeName(entry));
+
+    measureViewColoured(env, options, makeEntry(1, 10 * kb), QStringLiteral("10 KB, 250 lines"));
+    measureViewColoured(env, options, makeOneLineEntry(1, 4 * mb), QStringLiteral("one line of 4 MB"));
+
+    for (bool wrap : { false, true }) {
+        for (int entry : { mb, 10 * mb })
+            measureStall(env, options, makeEntry(1, entry), sizeName(entry), wrap);
+        for (int entry : { 4 * mb, 16 * mb })
+            measureStall(env, options, makeOneLineEntry(1, entry),
+                QStringLiteral("one line of ") + sizeName(entry), wrap);
+        for (const Shape &shape : shapes())
+            measureStall(env, options, shape.make(shape.chars),
+                shape.name + QStringLiteral(", ") + charsName(shape.chars), wrap);
+    }
     return 0;
 }

@@ -1,12 +1,18 @@
 // Showing the popup: from show() to the popup painted with row 0 current and
 // its entry in the preview, with an ordinary history and with a 10 MB entry
-// in it (newest, so it is previewed, or second, so only listed).
+// in it (newest, so it is previewed, or second, so only listed), and with a
+// one-line entry of 4 MB or 16 MB newest; for those, also the longest stall
+// of the event loop from the show until the preview has settled.
 #include "benchcommon.h"
 
 #include "popup/inputdialog.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QPixmap>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 void measure(BenchEnv &env, const BenchOptions &options, const QStringList &history, const QString &sizes)
@@ -30,6 +36,61 @@ void measure(BenchEnv &env, const BenchOptions &options, const QStringList &hist
         samples.add(showOnce());
     samples.print(QStringLiteral("show popup"), sizes);
 }
+
+// The longest gap between two turns of a 1 ms ticker from the show (the
+// first one after the popup is built, then later ones) until a second of
+// idling has passed, in wall-clock time and in processor time of the GUI
+// thread (which leaves out the time other processes of a busy machine took).
+struct Stall
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+Stall longestStall(InputDialog &dialog)
+{
+    dialog.hide();
+    settle();
+    QEventLoop loop;
+    QVector<double> ticks;
+    QVector<double> cpuTicks;
+    QTimer ticker;
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&]() {
+        ticks.append(nowMs());
+        cpuTicks.append(threadCpuMs());
+    });
+    QTimer::singleShot(10, &dialog, [&dialog]() { dialog.show(); });
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    ticker.start();
+    ticks.append(nowMs());
+    cpuTicks.append(threadCpuMs());
+    loop.exec();
+    ticker.stop();
+    Stall worst;
+    for (int i = 1; i < ticks.size(); ++i) {
+        worst.wall = std::max(worst.wall, ticks.at(i) - ticks.at(i - 1));
+        worst.cpu = std::max(worst.cpu, cpuTicks.at(i) - cpuTicks.at(i - 1));
+    }
+    return worst;
+}
+
+void measureStall(
+    BenchEnv &env, const BenchOptions &options, const QStringList &history, const QString &sizes)
+{
+    env.resetSettings(history);
+    InputDialog dialog;
+    const int runs = options.smoke ? 1 : std::min(options.runs, 5);
+    Samples wall;
+    Samples cpu;
+    for (int i = 0; i < runs; ++i) {
+        const Stall stall = longestStall(dialog);
+        wall.add(stall.wall);
+        cpu.add(stall.cpu);
+    }
+    wall.print(QStringLiteral("longest stall, show popup"), sizes);
+    cpu.print(QStringLiteral("longest stall, show popup, GUI thread CPU"), sizes);
+}
 }  // namespace
 
 int main(int argc, char **argv)
@@ -39,6 +100,7 @@ int main(int argc, char **argv)
     BenchEnv env;
     if (options.smoke) {
         measure(env, options, makeHistory(10, 100), QStringLiteral("10 x 100 B"));
+        measureStall(env, options, makeHistory(10, 100), QStringLiteral("10 x 100 B"));
         return 0;
     }
     const int kb = 1024;
@@ -50,5 +112,11 @@ int main(int argc, char **argv)
     measure(env, options,
         QStringList(makeEntry(0, kb)) + QStringList(makeEntry(500, 10 * mb)) + history.mid(1),
         QStringLiteral("500 x 1 KB, 10 MB entry second"));
+    for (int entry : { 4 * mb, 16 * mb }) {
+        const QStringList withLine = QStringList(makeOneLineEntry(0, entry)) + history;
+        const QString sizes = QStringLiteral("500 x 1 KB, one line of %1 newest").arg(sizeName(entry));
+        measure(env, options, withLine, sizes);
+        measureStall(env, options, withLine, sizes);
+    }
     return 0;
 }

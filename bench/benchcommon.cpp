@@ -14,6 +14,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 BenchOptions BenchOptions::parse(int argc, char **argv)
 {
@@ -43,6 +51,22 @@ double nowMs()
     if (!clock.isValid())
         clock.start();
     return double(clock.nsecsElapsed()) / 1e6;
+}
+
+double threadCpuMs()
+{
+#ifdef Q_OS_WIN
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
+        return nowMs();
+    const auto ticks
+        = [](const FILETIME &time) { return (quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
+    return double(ticks(kernel) + ticks(user)) / 1e4;
+#else
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+#endif
 }
 
 double Samples::percentile(double p) const
@@ -133,6 +157,25 @@ QString makeEntry(int index, int bytes)
             break;
         }
         ++line;
+    }
+    text.truncate(bytes);
+    return text;
+}
+
+QString makeOneLineEntry(int index, int bytes)
+{
+    QString text;
+    text.reserve(bytes + 128);
+    text += QStringLiteral("{\"entry\":%1,\"items\":[").arg(index);
+    unsigned state = 2166136261u ^ unsigned(index);
+    while (text.size() < bytes) {
+        state = state * 1664525u + 1013904223u;
+        const unsigned value = state >> 8;
+        text += QStringLiteral("{\"name\":\"alpha%1\",\"count\":%2,\"ok\":%3,\"tag\":\"x%4\"},")
+                    .arg(value % 523)
+                    .arg(value % 65536)
+                    .arg(value % 2 ? QStringLiteral("true") : QStringLiteral("false"))
+                    .arg(value % 4096, 0, 16);
     }
     text.truncate(bytes);
     return text;

@@ -29,6 +29,9 @@ struct BenchOptions
 
 // Milliseconds since an arbitrary fixed point, sub-microsecond resolution.
 double nowMs();
+// Milliseconds of processor time the calling thread has used: stalls
+// measured with it leave out the time other processes took the processor.
+double threadCpuMs();
 
 // Samples of one measure and their summary line.
 class Samples
@@ -55,6 +58,9 @@ QString sizeName(int bytes);
 // lines of code-like text with tabs, quoted literals, numbers, comments and
 // now and then a full-width space, started by a line that makes it unique.
 QString makeEntry(int index, int bytes);
+// A history entry of `bytes` characters on one line, as a minified JSON
+// document or a base64 blob comes: no line break at all.
+QString makeOneLineEntry(int index, int bytes);
 // `count` distinct entries of `bytes` each, newest first.
 QStringList makeHistory(int count, int bytes, int firstIndex = 0);
 

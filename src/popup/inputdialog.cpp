@@ -313,7 +313,7 @@ void InputDialog::applyFilter(const QString &text)
     if (count > 0)
         ui->tableView->setCurrentIndex(model->index(0, 0));
     if (previewsShown == shownBefore)
-        ui->plainTextEdit->highlighter->rehighlight();
+        ui->plainTextEdit->highlighter->recolour();
 }
 
 int InputDialog::showAll()

@@ -1,8 +1,9 @@
 // Shows the preview pane on the current display with a code snippet, the
 // keyword list below and a filter match, then saves what the screen shows
-// of it as a PNG.
+// of it as a PNG. With `long-line` the snippet ends in a line too long to
+// lay out at once, wrapped, so that its pieces and their breaks show.
 //
-//   previewshot OUTPUT.png [FILTER]
+//   previewshot OUTPUT.png [FILTER] [long-line]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,8 +11,11 @@
 #include <QFontMetricsF>
 #include <QRegExp>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QWindow>
 
 #include <cstdio>
@@ -44,6 +48,16 @@ const char16_t snippet[] = u"#include <stdio.h>\n"
                            u"}\n"
                            u"\u3000全角の空白\u3000で始まる行 \"文字列\" false\n";
 
+// A minified JSON document of `length` characters on one line.
+QString longLine(int length)
+{
+    QString line = QStringLiteral("{\"items\":[");
+    for (int i = 0; line.size() < length; ++i)
+        line += QStringLiteral("{\"name\":\"count%1\",\"value\":%1,\"ok\":true},").arg(i);
+    line.truncate(length);
+    return line;
+}
+
 bool waitExposed(QWidget *widget)
 {
     QElapsedTimer clock;
@@ -63,10 +77,11 @@ int main(int argc, char *argv[])
     app.setStyle(QStyleFactory::create(QStringLiteral("fusion")));
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: previewshot OUTPUT.png [FILTER]\n");
+        std::fprintf(stderr, "usage: previewshot OUTPUT.png [FILTER] [long-line]\n");
         return 2;
     }
     const QString filter = args.value(2, QStringLiteral("count"));
+    const bool withLongLine = args.value(3) == QLatin1String("long-line");
 
     QTemporaryDir dir;
     if (!dir.isValid() || !QDir(dir.path()).mkpath(QStringLiteral("list")))
@@ -91,9 +106,12 @@ int main(int argc, char *argv[])
                                       " selection-background-color: %3; selection-color: %4; }")
                            .arg(settings->backcolor.name(), settings->forecolor.name(),
                                settings->hlbackcolor.name(), settings->hlforecolor.name()));
-    edit.setLineWrapMode(QPlainTextEdit::NoWrap);
-    edit.setPlainText(QString::fromUtf16(snippet));
-    edit.highlighter->setFindExpression(QRegExp(filter, Qt::CaseInsensitive, QRegExp::RegExp));
+    edit.setLineWrapMode(withLongLine ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    edit.highlighter->setFindExpression(QRegExp(filter, Qt::CaseInsensitive, QRegExp::RegExp), false);
+    QString text = QString::fromUtf16(snippet);
+    if (withLongLine)
+        text += longLine(5000);
+    edit.showText(text);
     edit.resize(760, 420);
     edit.move(20, 40);
     edit.show();
@@ -101,6 +119,15 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "previewshot: the window was not shown\n");
         return 1;
     }
+    if (withLongLine) {
+        // The end of the first piece of the long line in the middle of the view.
+        const QTextBlock first = edit.document()->findBlockByNumber(10);
+        edit.verticalScrollBar()->setValue(first.firstLineNumber() + first.layout()->lineCount() - 6);
+    }
+    QElapsedTimer colouring;
+    colouring.start();
+    while (edit.highlighter->pendingLines() > 0 && colouring.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
     edit.repaint();
     QApplication::processEvents();
 

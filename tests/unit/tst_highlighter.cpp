@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "preview/highlighter.h"
+#include "preview/linepiece.h"
 #include "settings/appdir.h"
 #include "settings/settings.h"
 
@@ -53,6 +54,65 @@ QString colourCodes(const QTextBlock &block)
     }
     return codes;
 }
+
+// The colours of one uninterrupted pass of every rule over the whole line,
+// as the colouring is specified, kept in the first maxColouredLength
+// characters only.
+QString referenceCodes(const Highlighter &highlighter, const QString &line)
+{
+    QString codes(line.size(), QLatin1Char('.'));
+    for (const Highlighter::HighlightingRule &rule : highlighter.ruleSet()) {
+        QRegExp expression = rule.pattern;
+        int position = expression.indexIn(line, 0);
+        while (position >= 0) {
+            const int length = expression.matchedLength();
+            for (int i = position; i < position + length; ++i)
+                codes[i] = colourCode(rule.format);
+            if (position + length >= line.size())
+                break;
+            position = expression.indexIn(line, position + qMax(length, 1));
+        }
+    }
+    for (int i = Highlighter::maxColouredLength; i < codes.size(); ++i)
+        codes[i] = QLatin1Char('.');
+    return codes;
+}
+
+// Shows `line` in `document` as pieces cut at `cuts`, as the preview shows a
+// long line, and colours them again.
+void showPieces(QTextDocument &document, Highlighter &highlighter, const QString &line,
+    const QList<int> &cuts, quint64 serial)
+{
+    QList<int> ends = cuts;
+    ends << line.size();
+    QString text;
+    int from = 0;
+    for (const int end : ends) {
+        text += line.midRef(from, end - from);
+        if (end < line.size())
+            text += QChar(QChar::ParagraphSeparator);
+        from = end;
+    }
+    highlighter.setHeld(true);
+    document.setPlainText(text);
+    highlighter.setHeld(false);
+    QTextBlock block = document.firstBlock();
+    from = 0;
+    for (const int end : ends) {
+        block.setUserData(new LinePiece(line, serial, 0, from, end - from, end < line.size()));
+        block = block.next();
+        from = end;
+    }
+    highlighter.recolour();
+}
+
+QString joinedCodes(const QTextDocument &document)
+{
+    QString codes;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        codes += colourCodes(block);
+    return codes;
+}
 }  // namespace
 
 class TestHighlighter : public QObject
@@ -76,6 +136,14 @@ private slots:
     void addRuleForms();
     void slicesGiveTheColoursOfOnePass();
     void longLinesColouredInTheirFirstPart();
+    void exactCap_data();
+    void exactCap();
+    void piecesGetTheColoursOfTheirLine_data();
+    void piecesGetTheColoursOfTheirLine();
+    void newRulesWhileTheWorkerSearches();
+    void editedPieceIsALineOfItsOwn();
+    void heldLinesWaitUntilColoured();
+    void linesInViewFirst();
 
 private:
     void writeList(const QByteArray &content);
@@ -442,7 +510,7 @@ void TestHighlighter::slicesGiveTheColoursOfOnePass()
     QCOMPARE(colourCodes(sliced.lastBlock()), QString(sliced.lastBlock().length() - 1, QLatin1Char('.')));
     // A waiting line that is emptied does not wait for ever.
     const QTextBlock waiting = sliced.findBlockByNumber(sliced.blockCount() - 2);
-    QCOMPARE(waiting.userState(), -2);
+    QVERIFY(slices->isPending(waiting));
     const QString original = waiting.text();
     QTextCursor cursor(waiting);
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
@@ -482,6 +550,214 @@ void TestHighlighter::longLinesColouredInTheirFirstPart()
     QCOMPARE(colourCodes(document.firstBlock()),
         QStringLiteral("..vv.").repeated(limit / 5) + QString(500, QLatin1Char('.')));
     QCOMPARE(colourCodes(document.lastBlock()), QStringLiteral("..vv.").repeated(limit / 5));
+}
+
+// The text around column maxColouredLength decides the colours before it
+// exactly as the whole line does.
+void TestHighlighter::exactCap_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("around");  // put so that its '|' falls on the cap
+    QTest::addColumn<bool>("cutTextDiffers");
+
+    QTest::newRow("literal crossing the cap") << QString() << "x \"abc|def\" y" << true;
+    QTest::newRow("keyword cut by the cap") << QString() << "a ret|urn b" << true;
+    QTest::newRow("word boundary right after the cap") << QString() << "a 12|x b" << true;
+    QTest::newRow("number crossing the cap") << QString() << "a 12|34 b" << false;
+    QTest::newRow("comment crossing the cap") << QString() << "x //a|bc" << false;
+    QTest::newRow("end of line in the find rule") << "c$"
+                                                  << "abc|" << true;
+    QTest::newRow("lookahead in the find rule") << "b(?=cd)"
+                                                << "ab|cd" << true;
+    QTest::newRow("negative lookahead in the find rule") << "b(?!c)"
+                                                         << "ab|c" << true;
+    QTest::newRow("find match crossing the cap") << "xy+z"
+                                                 << "axyy|yyz" << true;
+    QTest::newRow("empty matches at the cap") << "q*"
+                                              << "aqq|qqa" << false;
+}
+
+void TestHighlighter::exactCap()
+{
+    QFETCH(QString, find);
+    QFETCH(QString, around);
+    QFETCH(bool, cutTextDiffers);
+    writeList("SingleLineComment=//.*$\nint\nreturn\n");
+    const int cap = Highlighter::maxColouredLength;
+    const int bar = around.indexOf(QLatin1Char('|'));
+    const QString line = QString(cap - bar, QLatin1Char('-')) + QString(around).remove(QLatin1Char('|'))
+        + QStringLiteral(" tail");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    highlighter->setFindExpression(QRegExp(find));
+    document.setPlainText(line);
+    const QString expected = referenceCodes(*highlighter, line);
+    QCOMPARE(colourCodes(document.firstBlock()), expected);
+    QCOMPARE(referenceCodes(*highlighter, line.left(cap)) != expected.left(cap), cutTextDiffers);
+}
+
+void TestHighlighter::piecesGetTheColoursOfTheirLine_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QList<int>>("cuts");
+
+    const int cap = Highlighter::maxColouredLength;
+    QString code;
+    for (int i = 0; code.size() < 3000; ++i)
+        code += QStringLiteral("int v%1 = \"a %1 b\"; return 0x%2; // c'%1'\t").arg(i).arg(i, 0, 16);
+    QTest::newRow("cuts inside matches")
+        << QString() << code << QList<int> { 3, 9, 17, 30, 500, cap - 1, cap + 1 };
+    QTest::newRow("cut at the cap") << "return" << code << QList<int> { 400, cap, 2000 };
+    QTest::newRow("word boundaries at the cuts") << "\\bv1\\d*\\b" << code << QList<int> { 13, 14, 15, 16 };
+    QTest::newRow("end of line and lookahead") << "0x(?=[0-9a-f]+;)|[0-9]$" << code << QList<int> { 700 };
+    QTest::newRow("empty matches") << "z*|\\b" << code << QList<int> { 1, 2, 999 };
+    QTest::newRow("literal running past the cap")
+        << QString()
+        << (QString(cap - 10, QLatin1Char('x')) + QStringLiteral(" \"abc ") + QString(3000, QLatin1Char('y'))
+               + QStringLiteral("\" 7"))
+        << QList<int> { cap - 5, cap + 20 };
+    // Longer lines are searched by the worker.
+    QString longCode = code;
+    while (longCode.size() < 3 * Highlighter::maxLocalLineLength)
+        longCode += code;
+    QTest::newRow("long line, cuts inside matches")
+        << QString() << longCode << QList<int> { 5, 333, cap, 9000 };
+    QTest::newRow("long line, find rule") << "v[0-9]+ =" << longCode << QList<int> { 2, 600, 1200 };
+    QTest::newRow("long line, literal closed far away")
+        << QString()
+        << (QStringLiteral("ab \"") + QString(3 * Highlighter::maxLocalLineLength, QLatin1Char('q'))
+               + QStringLiteral("\" 5"))
+        << QList<int> { 2, 4, 500 };
+}
+
+// Joined, the colours of the pieces are those of the whole line.
+void TestHighlighter::piecesGetTheColoursOfTheirLine()
+{
+    QFETCH(QString, find);
+    QFETCH(QString, line);
+    QFETCH(QList<int>, cuts);
+    writeList("SingleLineComment=//.*$\nint\nreturn\n");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    highlighter->setFindExpression(QRegExp(find));
+    showPieces(document, *highlighter, line, cuts, 1);
+    QCOMPARE(document.blockCount(), cuts.size() + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(highlighter->pendingLines(), 0, 20000);
+    const QString expected = referenceCodes(*highlighter, line);
+    QVERIFY(expected.contains(QRegularExpression(QStringLiteral("[klvcf]"))));
+    QCOMPARE(joinedCodes(document), expected);
+    // The same pieces coloured on their own lines would differ.
+    PlainDocument alone;
+    Highlighter *separate = makeHighlighter(&alone);
+    separate->setFindExpression(QRegExp(find));
+    QString split = line;
+    for (int i = cuts.size() - 1; i >= 0; --i)
+        split.insert(cuts.at(i), QLatin1Char('\n'));
+    alone.setPlainText(split);
+    QTRY_COMPARE_WITH_TIMEOUT(separate->pendingLines(), 0, 20000);
+    QVERIFY(joinedCodes(alone) != expected);
+}
+
+void TestHighlighter::newRulesWhileTheWorkerSearches()
+{
+    writeList("int\n");
+    QString line;
+    while (line.size() < 4 * Highlighter::maxLocalLineLength)
+        line += QStringLiteral("int a1 = 12; b22 'x' ");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    highlighter->setFindExpression(QRegExp(QStringLiteral("a1")));
+    showPieces(document, *highlighter, line, { 50, 700 }, 7);
+    QVERIFY(highlighter->isPending(document.firstBlock()));
+    // Asked again before the answer: the first answer is of no use.
+    highlighter->setFindExpression(QRegExp(QStringLiteral("b2+")));
+    highlighter->setFindExpression(QRegExp(QStringLiteral("12")));
+    QTRY_COMPARE_WITH_TIMEOUT(highlighter->pendingLines(), 0, 20000);
+    const QString expected = referenceCodes(*highlighter, line);
+    QVERIFY(expected.contains(QLatin1Char('f')));
+    QCOMPARE(joinedCodes(document), expected);
+}
+
+void TestHighlighter::editedPieceIsALineOfItsOwn()
+{
+    writeList(QByteArray());
+    const QString line = QStringLiteral("say \"a b c d\" 42 ").repeated(30);
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    showPieces(document, *highlighter, line, { 7, 100 }, 3);
+    QTRY_COMPARE(highlighter->pendingLines(), 0);
+    QCOMPARE(colourCodes(document.firstBlock()), referenceCodes(*highlighter, line).left(7));
+    // "say \"a " becomes "say \"aa ": no longer the piece it was.
+    QTextCursor cursor(document.firstBlock());
+    cursor.setPosition(5);
+    cursor.insertText(QStringLiteral("a"));
+    QVERIFY(!LinePiece::of(document.firstBlock()));
+    QTRY_COMPARE(highlighter->pendingLines(), 0);
+    QCOMPARE(colourCodes(document.firstBlock()), QStringLiteral("........"));
+    QCOMPARE(colourCodes(document.firstBlock().next()), referenceCodes(*highlighter, line).mid(7, 93));
+}
+
+void TestHighlighter::heldLinesWaitUntilColoured()
+{
+    writeList(QByteArray());
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    highlighter->setHeld(true);
+    document.setPlainText(QStringLiteral("1\n\n'x'\n2"));
+    highlighter->setHeld(false);
+    QCOMPARE(highlighter->pendingLines(), 3);
+    QCOMPARE(joinedCodes(document), QStringLiteral("....."));
+    const QTextBlock third = document.findBlockByNumber(2);
+    QVERIFY(highlighter->colourBlock(third));
+    QCOMPARE(colourCodes(third), QStringLiteral("lll"));
+    QVERIFY(!highlighter->isPending(third));
+    QVERIFY(highlighter->isPending(document.firstBlock()));
+    QTRY_COMPARE(highlighter->pendingLines(), 0);
+    QCOMPARE(joinedCodes(document), QStringLiteral("vlllv"));
+}
+
+// A new rule set colours the lines in view at once and leaves the others
+// for later slices.
+void TestHighlighter::linesInViewFirst()
+{
+    writeList("int\n");
+    PlainDocument document;
+    Highlighter *highlighter = makeHighlighter(&document);
+    QStringList lines;
+    for (int i = 0; i < 400; ++i)
+        lines << QStringLiteral("int x%1 = %1;").arg(i);
+    document.setPlainText(lines.join(QLatin1Char('\n')));
+    QTRY_COMPARE(highlighter->pendingLines(), 0);
+    // Time enough for the view even in a slow build on a busy machine.
+    highlighter->setWorkBudget(1000);
+
+    const int top = 250;
+    const int height = 20;
+    QVector<int> coloured;
+    highlighter->setViewColourer([&]() {
+        for (int n = top; n < top + height; ++n) {
+            const QTextBlock block = document.findBlockByNumber(n);
+            if (highlighter->isPending(block))
+                coloured.append(n);
+            if (!highlighter->colourBlock(block))
+                return;
+        }
+    });
+    highlighter->setFindExpression(QRegExp(QStringLiteral("x2[0-9]+")));
+    QCOMPARE(coloured.size(), height);
+    for (int n = top; n < top + height; ++n) {
+        const QTextBlock block = document.findBlockByNumber(n);
+        QVERIFY(!highlighter->isPending(block));
+        QCOMPARE(colourCodes(block), referenceCodes(*highlighter, block.text()));
+        QVERIFY(colourCodes(block).contains(QLatin1Char('f')));
+    }
+    QCOMPARE(highlighter->pendingLines(), 400 - height);
+    QVERIFY(highlighter->isPending(document.firstBlock()));
+    // The others follow from the event loop.
+    QTRY_COMPARE(highlighter->pendingLines(), 0);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        QCOMPARE(colourCodes(block), referenceCodes(*highlighter, block.text()));
 }
 
 QTEST_MAIN(TestHighlighter)

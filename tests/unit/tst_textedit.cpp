@@ -5,6 +5,9 @@
 #include <QtTest>
 
 #include "preview/highlighter.h"
+#include "preview/linegroup.h"
+#include "preview/linepiece.h"
+#include "preview/piececutter.h"
 #include "preview/textedit.h"
 #include "settings/appdir.h"
 #include "settings/settings.h"
@@ -17,9 +20,11 @@ const QString dashMark = QStringLiteral("-");
 const QString spaceMark = QString(QChar(0x25A1));
 const QString lineEndMark = QString(QChar(0x2193));
 const QString endMark = QString(QChar(0x2190));
+const QString pieceMark = QString(QChar(0x21D2));
 
 // The marks as the paint code is described: a cursor stepping one character
-// at a time over every block from the first visible one.
+// at a time over every block from the first visible one. The line separators
+// of a block that groups short lines are line ends.
 QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
 {
     const Settings *settings = Settings::instance();
@@ -39,6 +44,7 @@ QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
     const int end = cursor.position();
     bool stop = false;
     for (QTextBlock block = edit.topBlock(); !stop && block.isValid(); block = block.next()) {
+        const bool grouped = LineGroup::of(block);
         cursor.setPosition(block.position());
         while (!cursor.atBlockEnd()) {
             const QChar c = block.text().at(cursor.positionInBlock());
@@ -57,6 +63,13 @@ QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
                     break;
                 }
                 marks.append({ spaceMark, f0, QPointF(r.left(), r.bottom() - 2) });
+            } else if (grouped && c == QChar(QChar::LineSeparator)) {
+                const QRect r = edit.cursorRect(cursor);
+                if (r.top() >= vh) {
+                    stop = true;
+                    break;
+                }
+                marks.append({ lineEndMark, f2, QPointF(r.left(), r.bottom() - 2) });
             }
             cursor.movePosition(QTextCursor::NextCharacter);
         }
@@ -65,7 +78,10 @@ QVector<Mark> walkedMarks(const TextEdit &edit, const QFont &base)
         const QRect r = edit.cursorRect(cursor);
         if (r.top() >= vh)
             break;
-        marks.append({ lineEndMark, f2, QPointF(r.left(), r.bottom() - 2) });
+        // A piece of a longer line ends in a piece break, not a line end.
+        const LinePiece *piece = LinePiece::of(block);
+        const QString glyph = piece && piece->continued ? pieceMark : lineEndMark;
+        marks.append({ glyph, f2, QPointF(r.left(), r.bottom() - 2) });
     }
     cursor.movePosition(QTextCursor::End);
     const QRect r = edit.cursorRect(cursor);
@@ -91,6 +107,84 @@ QTextCursor cursorAt(const TextEdit &edit, int position)
     cursor.setPosition(position);
     return cursor;
 }
+
+QString repeated(const QString &unit, int length)
+{
+    QString text;
+    while (text.size() < length)
+        text += unit;
+    text.truncate(length);
+    if (text.at(length - 1).isHighSurrogate())
+        text.chop(1);
+    return text;
+}
+
+// The entry as the document's joined text gives it: each line break a line
+// feed.
+QString withLineFeeds(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (const QChar c : { QChar(0x000d), QChar(0x2029), QChar(0xfdd0), QChar(0xfdd1) })
+        text.replace(c, QLatin1Char('\n'));
+    return text;
+}
+
+// One letter per character: the foreground colour that covers it.
+QString colourCodes(const QTextBlock &block)
+{
+    QString codes(block.length() - 1, QLatin1Char('.'));
+    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+        const QChar code = range.format.hasProperty(QTextFormat::ForegroundBrush)
+            ? QChar(QLatin1Char(char('a' + range.format.foreground().color().red() % 26)))
+            : QChar(QLatin1Char('.'));
+        for (int i = range.start; i < range.start + range.length && i < codes.size(); ++i)
+            codes[i] = code;
+    }
+    return codes;
+}
+
+// The colours of the document, line by line: pieces joined, groups split.
+QStringList lineCodes(const QTextDocument &document)
+{
+    QStringList lines { QString() };
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QString codes = colourCodes(block);
+        if (LineGroup::of(block)) {
+            const QString text = block.text();
+            for (int i = 0; i < text.size(); ++i) {
+                if (text.at(i) == QChar(QChar::LineSeparator))
+                    lines << QString();
+                else
+                    lines.last() += codes.at(i);
+            }
+        } else {
+            lines.last() += codes;
+        }
+        const LinePiece *piece = LinePiece::of(block);
+        if (!piece || !piece->continued)
+            lines << QString();
+    }
+    lines.removeLast();
+    return lines;
+}
+
+// The marks that can be seen: marks above the view or left or right of it
+// may be left out.
+QVector<Mark> inView(const QVector<Mark> &marks, int width)
+{
+    QVector<Mark> shown;
+    for (const Mark &mark : marks)
+        if (mark.origin.x() >= 0 && mark.origin.x() <= width && mark.origin.y() >= 0)
+            shown.append(mark);
+    return shown;
+}
+
+// Exposes what copying and dragging from the preview take.
+class CopyingEdit : public TextEdit
+{
+public:
+    using TextEdit::createMimeDataFromSelection;
+};
 }  // namespace
 
 class TestTextEdit : public QObject
@@ -115,6 +209,17 @@ private slots:
     void longTextComesInSlices_data();
     void longTextComesInSlices();
     void newTextStopsTheOldLoad();
+    void longLinesInPieces_data();
+    void longLinesInPieces();
+    void pieceMarksAsInTheWholeLine_data();
+    void pieceMarksAsInTheWholeLine();
+    void pieceBreakMarkIsDrawn();
+    void piecesGetTheColoursOfTheirLine_data();
+    void piecesGetTheColoursOfTheirLine();
+    void copyJoinsThePieces();
+    void sharedBlocksColourEachLine_data();
+    void sharedBlocksColourEachLine();
+    void linesInViewColouredFirst();
 
 private:
     TextEdit *makeEdit(const QString &text);
@@ -377,16 +482,9 @@ void TestTextEdit::sameMarksAsACharacterWalk()
     edit->verticalScrollBar()->setValue(scroll);
     edit->horizontalScrollBar()->setValue(sideways);
     QCOMPARE(edit->horizontalScrollBar()->value(), sideways);
-    // Marks outside the view's width may be left out of a long line; all
-    // that can be seen are there.
+    // Marks outside the view may be left out; all that can be seen are there.
     const int width = edit->viewport()->width();
-    const auto visible = [width](const QVector<Mark> &marks) {
-        QVector<Mark> shown;
-        for (const Mark &mark : marks)
-            if (mark.origin.x() >= 0 && mark.origin.x() <= width)
-                shown.append(mark);
-        return shown;
-    };
+    const auto visible = [width](const QVector<Mark> &marks) { return inView(marks, width); };
     const QVector<Mark> marks = edit->marks(base);
     QCOMPARE(describe(visible(marks)), describe(visible(walkedMarks(*edit, base))));
     QVERIFY(!visible(marks).isEmpty());
@@ -412,14 +510,12 @@ void TestTextEdit::longTextComesInSlices_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("sliced");
     QString lines;
-    for (int i = 0; lines.size() < 6 * TextEdit::firstPartLength; ++i)
+    for (int i = 0; lines.size() < 12 * TextEdit::firstPartLength; ++i)
         lines += QStringLiteral("\tline %1\u3000int x;\r\n").arg(i);
     QTest::newRow("short") << QStringLiteral("a\tb\n\u3000c") << false;
     QTest::newRow("many CR LF lines") << lines << true;
     QTest::newRow("no final line end") << lines + QStringLiteral("last") << true;
     QTest::newRow("only line ends") << QString(3 * TextEdit::firstPartLength, QLatin1Char('\n')) << true;
-    // A line that long is shown whole: appending to it lays it out again.
-    QTest::newRow("one long line") << QString(3 * TextEdit::firstPartLength, QLatin1Char('x')) << false;
 }
 
 // A long text ends up exactly as if it had been set at once: same text,
@@ -441,18 +537,32 @@ void TestTextEdit::longTextComesInSlices()
     QTRY_COMPARE(edit->highlighter->pendingLines(), 0);
     QCOMPARE(edit->toPlainText(), QTextDocument(text).toPlainText());
 
+    QCOMPARE(edit->joinedText(), withLineFeeds(text));
+
     TextEdit whole;
     whole.setFont(base);
     whole.resize(edit->size());
     whole.setLineWrapMode(QPlainTextEdit::NoWrap);
     whole.highlighter->setWorkBudget(-1);
     whole.setPlainText(text);
-    QCOMPARE(edit->document()->blockCount(), whole.document()->blockCount());
+    // The first lines have a block each, as in the whole text; past them
+    // short lines share blocks.
+    const int lines = whole.document()->blockCount();
+    for (int n = 0; n < qMin(lines, TextEdit::singleLines); n += 97)
+        QCOMPARE(
+            edit->document()->findBlockByNumber(n).text(), whole.document()->findBlockByNumber(n).text());
+    if (lines > 2 * TextEdit::singleLines)
+        QVERIFY(edit->document()->blockCount() < TextEdit::singleLines + lines / 8);
+    else
+        QCOMPARE(edit->document()->blockCount(), lines);
+    QCOMPARE(lineCodes(*edit->document()), lineCodes(*whole.document()));
     QCOMPARE(describe(edit->marks(base)), describe(walkedMarks(*edit, base)));
     QCOMPARE(edit->marks(base).last().glyph, endMark);
-    for (QTextBlock a = edit->document()->begin(), b = whole.document()->begin(); a.isValid();
-         a = a.next(), b = b.next())
-        QVERIFY2(a.layout()->formats() == b.layout()->formats(), qPrintable(a.text()));
+    // Marks in the shared blocks too.
+    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum() - 3);
+    const QVector<Mark> last = inView(edit->marks(base), edit->viewport()->width());
+    QVERIFY(last.size() > 2);
+    QCOMPARE(describe(last), describe(inView(walkedMarks(*edit, base), edit->viewport()->width())));
 }
 
 void TestTextEdit::newTextStopsTheOldLoad()
@@ -472,6 +582,328 @@ void TestTextEdit::newTextStopsTheOldLoad()
     edit->setPlainText(QStringLiteral("other"));
     QTest::qWait(50);
     QCOMPARE(edit->toPlainText(), QStringLiteral("other"));
+}
+
+void TestTextEdit::longLinesInPieces_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("wrap");
+
+    const int length = 12 * PieceCutter::maxPieceCost;
+    const QVector<QPair<const char *, QString>> shapes {
+        { "one line",
+            repeated(QStringLiteral("{\"name\":\"alpha\",\"count\":12,\"ok\":true},"), 50 * length) },
+        { "CJK and full-width spaces",
+            repeated(QStringLiteral("日本語の文章\u3000全角の空白\u3000"), length) },
+        { "tabs", repeated(QStringLiteral("key\tvalue\t\t"), length) },
+        { "right-to-left", repeated(QStringLiteral("שלום עולם\tمرحبا بالعالم 42 "), length) },
+        { "surrogate pairs", repeated(QStringLiteral("\U0001F600 \U0002000B\U0001F4A9\t"), length) },
+        { "long lines between short ones",
+            QStringLiteral("short\r\n") + repeated(QStringLiteral("word\u3000"), length)
+                + QStringLiteral("\rmid\n") + repeated(QStringLiteral("x\ty "), length)
+                + QStringLiteral("\u2029end\n") },
+    };
+    for (const auto &shape : shapes) {
+        QTest::addRow("%s, unwrapped", shape.first) << shape.second << false;
+        QTest::addRow("%s, wrapped", shape.first) << shape.second << true;
+    }
+}
+
+// A line too long to lay out in time is shown in pieces, one per block:
+// joined they give the entry back, and each piece break has a mark of its
+// own where the piece ends.
+void TestTextEdit::longLinesInPieces()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, wrap);
+    QVERIFY(makeEdit(QString()));
+    edit->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    edit->showText(text);
+    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 60000);
+    QCOMPARE(edit->joinedText(), withLineFeeds(text));
+
+    int pieces = 0;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        int cost = 0;
+        for (const QChar c : block.text())
+            cost += PieceCutter::cost(c);
+        QVERIFY(cost <= PieceCutter::maxPieceCost);
+        if (const LinePiece *piece = LinePiece::of(block)) {
+            QCOMPARE(block.text(), text.mid(piece->lineStart + piece->offset, piece->length));
+            pieces += piece->continued;
+        }
+    }
+    QVERIFY(pieces >= 10);
+
+    const int width = edit->viewport()->width();
+    const auto visible = [width](const QVector<Mark> &marks) { return inView(marks, width); };
+    const auto pieceMarks = [](const QVector<Mark> &marks) {
+        return std::count_if(
+            marks.begin(), marks.end(), [](const Mark &mark) { return mark.glyph == pieceMark; });
+    };
+    // In view at the top, at the end of the first block, in the middle and,
+    // unwrapped, at the right end of the first pieces.
+    QScrollBar *down = edit->verticalScrollBar();
+    QScrollBar *across = edit->horizontalScrollBar();
+    const int firstBlockEnd = qMax(0, edit->document()->firstBlock().layout()->lineCount() - 1);
+    bool seenPieceMark = false;
+    for (const int vertical : { 0, firstBlockEnd, down->maximum() / 2 }) {
+        for (const int sideways : { 0, across->maximum() }) {
+            down->setValue(vertical);
+            across->setValue(sideways);
+            const QVector<Mark> marks = edit->marks(base);
+            QCOMPARE(describe(visible(marks)), describe(visible(walkedMarks(*edit, base))));
+            seenPieceMark = seenPieceMark || pieceMarks(visible(marks)) > 0;
+        }
+    }
+    QVERIFY(seenPieceMark);
+}
+
+void TestTextEdit::pieceMarksAsInTheWholeLine_data()
+{
+    QTest::addColumn<QString>("line");
+    const int length = 6 * PieceCutter::maxPieceCost;
+    QTest::newRow("tabs and full-width spaces") << repeated(QStringLiteral("a\t\u3000b"), length);
+    QTest::newRow("prepended signs") << repeated(QStringLiteral("\u0600\u3000x\t\u0600\t"), length);
+    QTest::newRow("combining marks") << repeated(QStringLiteral("e\u0301\t\u3000\u0301\u0302"), length);
+    QTest::newRow("surrogate pairs") << repeated(QStringLiteral("\U0001F600\t\U0002000B\u3000"), length);
+    QTest::newRow("right-to-left") << repeated(QStringLiteral("\u05e9\u05dc\t\u0645\u3000"), length);
+}
+
+// Whether a tab or full-width space gets a mark depends on where the
+// characters around it start: in a piece it is as in the whole line.
+void TestTextEdit::pieceMarksAsInTheWholeLine()
+{
+    QFETCH(QString, line);
+    QVERIFY(makeEdit(QString()));
+    edit->showText(line);
+    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 30000);
+    QTextLayout whole(line, base);
+    int checked = 0;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        const LinePiece *piece = LinePiece::of(block);
+        QVERIFY(piece);
+        const QString text = block.text();
+        for (int i = 0; i < text.size(); ++i) {
+            if (text.at(i) != QChar(0x0009) && text.at(i) != QChar(0x3000))
+                continue;
+            const bool inPiece = i == 0 || block.layout()->isValidCursorPosition(i);
+            const int at = piece->offset + i;
+            const bool inLine = at == 0 || whole.isValidCursorPosition(at);
+            QVERIFY2(
+                inPiece == inLine, qPrintable(QStringLiteral("%1 at %2").arg(block.blockNumber()).arg(i)));
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 100);
+    QVERIFY(edit->document()->blockCount() > 3);
+}
+
+void TestTextEdit::pieceBreakMarkIsDrawn()
+{
+    Settings::instance()->tabcr = false;
+    Settings::instance()->zenspc = false;
+    QVERIFY(makeEdit(QString()));
+    edit->showText(QString(3 * PieceCutter::maxPieceCost, QLatin1Char('x')));
+    QTRY_VERIFY(!edit->isLoading());
+    QCOMPARE(edit->document()->blockCount(), 3);
+    // Scrolled so that the end of the first piece is in view.
+    const QRect end = edit->cursorRect(cursorAt(*edit, PieceCutter::maxPieceCost));
+    edit->horizontalScrollBar()->setValue(end.left() - 100);
+    const QVector<Mark> marks = edit->marks(base);
+    QCOMPARE(marks.size(), 3);
+    const Mark mark = marks.first();
+    QCOMPARE(mark.glyph, pieceMark);
+    QVERIFY(mark.glyph != lineEndMark);
+    const QRect r = edit->cursorRect(cursorAt(*edit, PieceCutter::maxPieceCost));
+    QCOMPARE(mark.origin, QPointF(r.left(), r.bottom() - 2));
+
+    // Drawn in the mark colour, and nowhere else on that row.
+    const QImage image = edit->viewport()->grab().toImage();
+    const QColor markColour = Settings::instance()->ctrlcolor;
+    const int width = QFontMetrics(mark.font).horizontalAdvance(mark.glyph);
+    int atMark = 0;
+    int elsewhere = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (QColor(image.pixel(x, y)) != markColour)
+                continue;
+            if (x >= r.left() - 1 && x <= r.left() + width + 1)
+                ++atMark;
+            else
+                ++elsewhere;
+        }
+    }
+    QVERIFY(atMark > 0);
+    QCOMPARE(elsewhere, 0);
+}
+
+void TestTextEdit::piecesGetTheColoursOfTheirLine_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::newRow("keywords and literals") << QString();
+    QTest::newRow("find rule") << QStringLiteral("v1[0-9]*|\"[^\"]*7\"");
+    QTest::newRow("find rule with an end and a lookahead") << QStringLiteral("0x(?=1)|;$");
+}
+
+// Pieces have the colours of their whole line: that of a line searched on
+// the GUI thread and that of a line searched by the worker.
+void TestTextEdit::piecesGetTheColoursOfTheirLine()
+{
+    QFETCH(QString, find);
+    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
+    QFile list(dir->path() + QStringLiteral("/list/.lst"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("SingleLineComment=//.*$\nint\nreturn\n");
+    list.close();
+    // Colours told apart by colourCodes().
+    Settings *settings = Settings::instance();
+    settings->reservecolor = QColor(1, 0, 0);
+    settings->reteralcolor = QColor(2, 0, 0);
+    settings->valuecolor = QColor(3, 0, 0);
+    settings->commentcolor = QColor(4, 0, 0);
+    settings->findcolor = QColor(5, 0, 0);
+
+    QString code;
+    for (int i = 0; code.size() < 3 * Highlighter::maxLocalLineLength; ++i)
+        code += QStringLiteral("int v%1 = \"a %1 b\"; return 0x%2; // c'%1' ").arg(i).arg(i, 0, 16);
+    const QString text = QStringLiteral("int a = 1;\n") + code.left(Highlighter::maxLocalLineLength / 2)
+        + QStringLiteral("\nreturn \"x\";\n") + code + QStringLiteral("\n// end;");
+    const QRegExp expression(find, Qt::CaseSensitive, QRegExp::RegExp);
+
+    QVERIFY(makeEdit(QString()));
+    edit->highlighter->setFindExpression(expression, false);
+    edit->showText(text);
+    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(edit->highlighter->pendingLines(), 0, 30000);
+    QVERIFY(edit->document()->blockCount() > 10);
+
+    TextEdit whole;
+    whole.highlighter->setWorkBudget(-1);
+    whole.highlighter->setFindExpression(expression, false);
+    whole.setPlainText(text);
+    QCOMPARE(whole.document()->blockCount(), 5);
+    const QStringList expected = lineCodes(*whole.document());
+    for (const QChar code : QStringLiteral("bcde"))
+        QVERIFY(expected.at(3).contains(code));
+    QCOMPARE(expected.at(3).contains(QLatin1Char('f')), !find.isEmpty());
+    QCOMPARE(lineCodes(*edit->document()), expected);
+}
+
+void TestTextEdit::copyJoinsThePieces()
+{
+    const QString first = repeated(QStringLiteral("alpha beta "), 5 * PieceCutter::maxPieceCost);
+    const QString second = repeated(QStringLiteral("日本語\u3000"), 5 * PieceCutter::maxPieceCost);
+    const QString text
+        = QStringLiteral("head\n") + first + QStringLiteral("\nmid\n") + second + QStringLiteral("\ntail");
+    auto *copying = new CopyingEdit;
+    edit = copying;
+    edit->resize(300, 200);
+    edit->show();
+    edit->showText(text);
+    QTRY_VERIFY(!edit->isLoading());
+
+    // Document positions of entry positions: a piece break takes a position
+    // in the document and none in the entry.
+    const auto documentPosition = [this](int entryPosition) {
+        int entryAt = 0;
+        for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+            const int length = block.length() - 1;
+            if (entryPosition <= entryAt + length)
+                return block.position() + entryPosition - entryAt;
+            const LinePiece *piece = LinePiece::of(block);
+            entryAt += length + (piece && piece->continued ? 0 : 1);
+        }
+        return -1;
+    };
+    const QVector<QPair<int, int>> ranges { { 0, text.size() }, { 2, 4000 }, { 100, text.size() - 3 },
+        { 5 + first.size() - 10, 5 + first.size() + 10 }, { 5, 5 + first.size() } };
+    for (const auto &range : ranges) {
+        QTextCursor cursor(edit->document());
+        cursor.setPosition(documentPosition(range.first));
+        cursor.setPosition(documentPosition(range.second), QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+        QScopedPointer<QMimeData> data(copying->createMimeDataFromSelection());
+        QCOMPARE(data->text(), text.mid(range.first, range.second - range.first));
+    }
+    QVERIFY(edit->document()->blockCount() > 10);
+}
+
+void TestTextEdit::sharedBlocksColourEachLine_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::newRow("keywords and literals") << QString();
+    QTest::newRow("ends and starts of lines") << QStringLiteral("a$|^b|\\d$");
+    QTest::newRow("empty matches") << QStringLiteral("x*");
+}
+
+// Past the first lines, short lines share blocks; each is still coloured on
+// its own: a literal, `$` or `^` never reaches into the next line.
+void TestTextEdit::sharedBlocksColourEachLine()
+{
+    QFETCH(QString, find);
+    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
+    QFile list(dir->path() + QStringLiteral("/list/.lst"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("SingleLineComment=//.*$\nint\n");
+    list.close();
+    Settings *settings = Settings::instance();
+    settings->reservecolor = QColor(1, 0, 0);
+    settings->reteralcolor = QColor(2, 0, 0);
+    settings->valuecolor = QColor(3, 0, 0);
+    settings->commentcolor = QColor(4, 0, 0);
+    settings->findcolor = QColor(5, 0, 0);
+
+    QString text;
+    for (int i = 0; i < 3 * TextEdit::singleLines; ++i)
+        text += QStringLiteral("int say \"a\nb\" %1 // c\r\n").arg(i % 10);
+    const QRegExp expression(find, Qt::CaseSensitive, QRegExp::RegExp);
+    QVERIFY(makeEdit(QString()));
+    edit->highlighter->setFindExpression(expression, false);
+    edit->showText(text);
+    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(edit->highlighter->pendingLines(), 0, 30000);
+    int shared = 0;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next())
+        shared += LineGroup::of(block) != nullptr;
+    QVERIFY(shared > 5);
+
+    TextEdit whole;
+    whole.highlighter->setWorkBudget(-1);
+    whole.highlighter->setFindExpression(expression, false);
+    whole.setPlainText(text);
+    const QStringList expected = lineCodes(*whole.document());
+    QCOMPARE(expected.size(), 6 * TextEdit::singleLines + 1);
+    // A keyword, a value and a comment, and no literal: each quote stands
+    // alone on its line.
+    QVERIFY(expected.at(0).contains(QLatin1Char('b')));
+    QVERIFY(expected.at(1).contains(QLatin1Char('d')) && expected.at(1).contains(QLatin1Char('e')));
+    QVERIFY(!expected.join(QString()).contains(QLatin1Char('c')));
+    QCOMPARE(lineCodes(*edit->document()), expected);
+}
+
+// A new text, and a new find expression, colour the lines in view before
+// the others: what the user sees settles at once.
+void TestTextEdit::linesInViewColouredFirst()
+{
+    QStringList lines;
+    for (int i = 0; i < 250; ++i)
+        lines << QStringLiteral("\tif (x == \"%1\") return %1;").arg(i);
+    Settings::instance()->findcolor = QColor(5, 0, 0);
+    QVERIFY(makeEdit(QString()));
+    // Time enough for the view even in a slow build on a busy machine.
+    edit->highlighter->setWorkBudget(1000);
+    edit->showText(lines.join(QLatin1Char('\n')));
+    QVERIFY(edit->isViewColoured());
+    QVERIFY(edit->highlighter->pendingLines() > 200);
+    QTRY_COMPARE(edit->highlighter->pendingLines(), 0);
+
+    edit->highlighter->setFindExpression(QRegExp(QStringLiteral("if")));
+    QVERIFY(edit->isViewColoured());
+    QVERIFY(edit->highlighter->pendingLines() > 200);
+    QVERIFY(colourCodes(edit->topBlock())
+                .contains(QLatin1Char('a' + Settings::instance()->findcolor.red() % 26)));
+    QTRY_COMPARE(edit->highlighter->pendingLines(), 0);
 }
 
 QTEST_MAIN(TestTextEdit)
