@@ -10,6 +10,12 @@
 // The sender calls sent(channel) just before it emits; the receiver calls
 // received(channel) first thing in the slot; `channel` is any address both
 // agree on (the receiving object, say).
+//
+// A value that a queued signal carries is copied by Qt into its event after
+// the emit has begun, so a mark made before the emit does not cover that
+// copy: such a value holds a HandOverMark as its last member, whose copy
+// marks the end of the whole copy, and the receiver calls
+// receivedValue<T>().
 
 #if defined(__SANITIZE_THREAD__)
 #define QUILLET_THREAD_SANITIZER 1
@@ -41,6 +47,31 @@ inline void received(const void *channel)
 #else
     (void)channel;
 #endif
+}
+}  // namespace HandOver
+
+// The last member of a value of type T that crosses threads (see above).
+template <typename T> struct HandOverMark
+{
+    HandOverMark() = default;
+    HandOverMark(const HandOverMark &) { HandOver::sent(channel()); }
+    HandOverMark &operator=(const HandOverMark &)
+    {
+        HandOver::sent(channel());
+        return *this;
+    }
+    static const void *channel()
+    {
+        static const char mark = 0;
+        return &mark;
+    }
+};
+
+namespace HandOver {
+// First thing in a slot that receives a value of type T from another thread.
+template <typename T> inline void receivedValue()
+{
+    received(HandOverMark<T>::channel());
 }
 }  // namespace HandOver
 

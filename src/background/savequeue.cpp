@@ -13,6 +13,7 @@ SaveQueue::SaveQueue(QObject *parent)
     auto *worker = new SaveWorker;
     connect(this, &SaveQueue::toWorker, worker, [this, worker](const SaveRequest &request) {
         HandOver::received(this);
+        HandOver::receivedValue<SaveRequest>();
         worker->save(request);
     });
     saveWorker = worker;
@@ -60,6 +61,7 @@ void SaveQueue::send(const SaveRequest &request)
 void SaveQueue::onSaved(quint64 sequence, const SaveOutcome &outcome)
 {
     HandOver::received(saveWorker);
+    HandOver::receivedValue<SaveOutcome>();
     running = false;
     if (waiting) {
         waiting = false;

@@ -17,6 +17,8 @@ struct SaveRequest
     QString directory;
     bool purgeOlderCopies = false;
     quint64 sequence = 0;
+    // Last: see HandOverMark.
+    HandOverMark<SaveRequest> handOver;
 };
 
 Q_DECLARE_METATYPE(SaveRequest)

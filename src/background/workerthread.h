@@ -18,7 +18,9 @@ class QThread;
 // - the clipboard reader, which reads the system clipboard with a deadline
 //   on every read (platform layer);
 // - the save worker, which encodes, compresses and writes the clip list
-//   file and the settings file (saveworker.h).
+//   file and the settings file (saveworker.h);
+// - the line matcher, which searches the preview's colouring rules in lines
+//   too long to search on the GUI thread (preview/matchworker.h).
 //
 // The worker's thread runs an event loop; the worker is deleted once the
 // thread has ended.

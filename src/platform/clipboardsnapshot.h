@@ -1,6 +1,8 @@
 #ifndef CLIPBOARDSNAPSHOT_H
 #define CLIPBOARDSNAPSHOT_H
 
+#include "background/handover.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QMetaType>
@@ -23,6 +25,8 @@ struct ClipboardSnapshot
     bool hasColor = false;
     // The data of each marker format on offer, by its name in `formats`.
     QMap<QString, QByteArray> markerData;
+    // Last of the data: see HandOverMark.
+    HandOverMark<ClipboardSnapshot> handOver;
 
     bool hasFormat(const QString &format) const { return formats.contains(format); }
     QByteArray data(const QString &format) const { return markerData.value(format); }

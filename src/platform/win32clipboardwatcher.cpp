@@ -48,7 +48,10 @@ void Win32ClipboardWatcher::startReader()
         worker, &Win32ClipboardReader::listening, this, [this](quintptr window) { readerWindow = window; });
     connect(worker, &Win32ClipboardReader::readingStarted, this, &Win32ClipboardWatcher::onReadingStarted);
     connect(worker, &Win32ClipboardReader::readingEnded, this, &Win32ClipboardWatcher::onReadingEnded);
-    connect(worker, &Win32ClipboardReader::snapshotRead, this, &ClipboardWatcher::changed);
+    connect(worker, &Win32ClipboardReader::snapshotRead, this, [this](const ClipboardSnapshot &snapshot) {
+        HandOver::receivedValue<ClipboardSnapshot>();
+        emit changed(snapshot);
+    });
     reader = new WorkerThread(worker, QStringLiteral("quillet clipboard reader"), this);
     reading = false;
     readerWindow = 0;

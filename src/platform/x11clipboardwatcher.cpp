@@ -10,7 +10,10 @@ X11ClipboardWatcher::X11ClipboardWatcher(QObject *parent)
     // Before the reader's thread opens its connection.
     X11ConnectionGuard::install();
     auto *worker = new X11ClipboardReader;
-    connect(worker, &X11ClipboardReader::snapshotRead, this, &ClipboardWatcher::changed);
+    connect(worker, &X11ClipboardReader::snapshotRead, this, [this](const ClipboardSnapshot &snapshot) {
+        HandOver::receivedValue<ClipboardSnapshot>();
+        emit changed(snapshot);
+    });
     reader = new WorkerThread(worker, QStringLiteral("quillet clipboard reader"), this);
     QMetaObject::invokeMethod(worker, &X11ClipboardReader::start, Qt::QueuedConnection);
 }

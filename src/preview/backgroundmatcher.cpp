@@ -2,6 +2,7 @@
 
 #include <QThread>
 
+#include "background/handover.h"
 #include "background/workerthread.h"
 
 namespace {
@@ -73,24 +74,32 @@ void BackgroundMatcher::sendNext()
         connect(this, &BackgroundMatcher::request, worker, &MatchWorker::match);
         connect(worker, &MatchWorker::matched, this, &BackgroundMatcher::receive);
         thread = new WorkerThread(worker, QStringLiteral("line matcher"), this);
+        matchWorker = worker;
         // Colours can wait, the GUI thread cannot: below it where the
         // system has thread priorities (Windows), though not so low that a
         // busy machine would starve the search for good.
         worker->thread()->setPriority(QThread::LowPriority);
     }
     const MatchRequest next = queue.takeFirst();
+    // Held until the answer: while the worker reads the entry and the rules,
+    // a change here copies them rather than writing where it reads.
+    inFlightRequest = next;
     inFlight = next.ticket;
     inFlightLine = next.lineStart;
     inFlightEntry = entrySerial;
     inFlightRules = rulesSerial;
+    HandOver::sent(matchWorker);
     emit request(next);
 }
 
 void BackgroundMatcher::receive(const MatchReply &reply)
 {
+    HandOver::received(matchWorker);
+    HandOver::receivedValue<MatchReply>();
     if (reply.ticket != inFlight)
         return;
     inFlight = 0;
+    inFlightRequest = MatchRequest();
     // Asked for before the entry or the rules changed: of no use now.
     const bool current
         = inFlightEntry == entrySerial && inFlightRules == rulesSerial && asked.remove(inFlightLine);

@@ -54,7 +54,10 @@ private:
     int inFlightLine = 0;
     quint64 inFlightEntry = 0;
     quint64 inFlightRules = 0;
+    MatchRequest inFlightRequest;
     WorkerThread *thread = nullptr;
+    // Lives on the worker's thread: only its address is used here.
+    const MatchWorker *matchWorker = nullptr;
 };
 
 #endif  // BACKGROUNDMATCHER_H

@@ -1,5 +1,7 @@
 #include "matchworker.h"
 
+#include "background/handover.h"
+
 #include <limits>
 
 #include "piececutter.h"
@@ -35,6 +37,8 @@ uint qHash(const MatchRule &rule, uint seed)
 
 void MatchWorker::match(const MatchRequest &request)
 {
+    HandOver::received(this);
+    HandOver::receivedValue<MatchRequest>();
     if (request.entrySerial != keptEntry || kept.size() >= keptLines) {
         kept.clear();
         keptEntry = request.entrySerial;
@@ -58,5 +62,6 @@ void MatchWorker::match(const MatchRequest &request)
             reply.matches.append(match);
         }
     }
+    HandOver::sent(this);
     emit matched(reply);
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVector>
 
+#include "background/handover.h"
 #include "linematcher.h"
 
 // A colouring rule as plain values, to cross to the worker's thread: a
@@ -38,12 +39,16 @@ struct MatchRequest
     int lineStart = 0;
     QVector<MatchRule> rules;
     int cap = 0;
+    // Last: see HandOverMark.
+    HandOverMark<MatchRequest> handOver;
 };
 
 struct MatchReply
 {
     quint64 ticket = 0;
     QVector<LineMatch> matches;
+    // Last: see HandOverMark.
+    HandOverMark<MatchReply> handOver;
 };
 
 Q_DECLARE_METATYPE(MatchRequest)

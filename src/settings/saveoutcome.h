@@ -1,6 +1,8 @@
 #ifndef SAVEOUTCOME_H
 #define SAVEOUTCOME_H
 
+#include "background/handover.h"
+
 #include <QMetaType>
 #include <QString>
 
@@ -21,6 +23,9 @@ struct SaveOutcome
         failedPath = path;
         reason = why;
     }
+
+    // Last: see HandOverMark.
+    HandOverMark<SaveOutcome> handOver;
 };
 
 Q_DECLARE_METATYPE(SaveOutcome)
