@@ -1,5 +1,6 @@
 #include "textmatcher.h"
 
+#include <QHash>
 #include <QtAlgorithms>
 
 #include <cstddef>
@@ -71,13 +72,20 @@ TextMatcher::TextMatcher(const QString &needle, Qt::CaseSensitivity caseMode)
     }
     lowSurrogateFirst = folding && length > 1 && QChar::isLowSurrogate(units[0]);
 
-    // The anchor is never the second half of a pair whose fold is compared
-    // whole: no single unit of a text stands for it.
+    // The anchor is the unit the needle repeats least, the rarest of those;
+    // a unit the needle repeats makes every place of a run of it a
+    // candidate. It is never the second half of a pair whose fold is
+    // compared whole: no single unit of a text stands for that.
+    QHash<char32_t, int> repeats;
+    for (const char32_t key : qAsConst(keys))
+        ++repeats[key];
     int best = -1;
     for (int j = 0; j < length; ++j) {
         if (keys[j] > 0xffff)
             continue;
-        if (best < 0 || rarity(units[j]) > rarity(units[best]))
+        if (best < 0 || repeats.value(keys[j]) < repeats.value(keys[best])
+            || (repeats.value(keys[j]) == repeats.value(keys[best])
+                && rarity(units[j]) > rarity(units[best])))
             best = j;
     }
     anchor = qMax(0, best);
