@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 
@@ -121,7 +121,7 @@ int TextMatcher::scan(const ushort *text, int size, int from, int end) const
 {
     int k = from + anchor;
     const int stop = end + anchor;
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
     if (variants.size() <= maxWideVariants) {
         // Sixteen units at a time against every variant of the anchor.
         const ushort *v = variants.constData();
