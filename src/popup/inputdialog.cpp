@@ -5,6 +5,7 @@
 #include "changecoalescer.h"
 #include "historycapture.h"
 #include "inputtablemodel.h"
+#include "listfilter.h"
 #include "preview/highlighter.h"
 #include "platform/clipboardwatcher.h"
 #include "settings/appdir.h"
@@ -51,6 +52,9 @@ InputDialog::InputDialog(QWidget *parent)
 
     model = new InputTableModel(this);
     ui->tableView->setModel(model);
+    filter = new ListFilter(this);
+    connect(filter, &ListFilter::matched, this, &InputDialog::onFilterMatched);
+    connect(filter, &ListFilter::finished, this, &InputDialog::onFilterFinished);
 
     ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -274,6 +278,18 @@ void InputDialog::updateCount()
 
 void InputDialog::applyFilter(const QString &text)
 {
+    refilter(text, 0, false);
+}
+
+bool InputDialog::isFiltering() const
+{
+    return filter->isRunning();
+}
+
+// Filters for `text` and makes `row` current once the list has it; after a
+// deletion, the last row when the list ends up shorter.
+void InputDialog::refilter(const QString &text, int row, bool afterDrop)
+{
     // Only the text before the caret filters.
     const int pos = ui->lineEdit->cursorPosition();
     const QString prefix = text.left(pos);
@@ -285,39 +301,89 @@ void InputDialog::applyFilter(const QString &text)
         = ui->chkWord->isChecked() ? QStringLiteral("\\b") + prefix + QStringLiteral("\\b") : prefix;
     // The new current row replaces the preview's text, which colours it
     // with the new expression; only a preview that keeps its text is
-    // coloured again here, so that no text is coloured twice.
+    // coloured again once the search ends, so that no text is coloured twice.
     ui->plainTextEdit->highlighter->setFindExpression(QRegExp(pattern, mode, QRegExp::RegExp), false);
-    const int shownBefore = previewsShown;
+    previewsAtFilter = previewsShown;
 
     ui->tableView->blockSignals(true);
     model->resetRows();
     ui->tableView->blockSignals(false);
 
-    int count = 0;
     if (pos <= 0) {
         showAll();
-    } else {
-        QVector<int> &rows = model->rowMap();
-        rows.clear();
-        for (int i = 0; i < ClipHistory.size(); ++i) {
-            if (ClipHistory.at(i).indexOf(prefix, 0, mode) >= 0) {
-                rows.append(i);
-                ++count;
-            }
+        if (afterDrop) {
+            wantedRow = row;
+            afterDeletion = true;
+            selectWantedRow(true);
         }
-        model->setRowCount(count);
+        ui->tableView->update();
+        onFilterFinished();
+        return;
     }
+    // The first slice runs now: with a history of ordinary size it is the
+    // whole search, and a huge one shows its first rows at once.
+    wantedRow = row;
+    afterDeletion = afterDrop;
+    filter->start(ClipHistory, prefix, mode);
+    filter->runSlice();
     updateCount();
     ui->tableView->update();
-    // With no match nothing is current and the preview keeps its text.
-    if (count > 0)
-        ui->tableView->setCurrentIndex(model->index(0, 0));
-    if (previewsShown == shownBefore)
+}
+
+void InputDialog::onFilterMatched(const QVector<int> &positions)
+{
+    model->appendRows(positions);
+    selectWantedRow(false);
+    updateCount();
+    ui->tableView->update();
+}
+
+void InputDialog::onFilterFinished()
+{
+    selectWantedRow(true);
+    updateCount();
+    // With no match nothing is current and the preview keeps its text,
+    // coloured for the new filter.
+    if (previewsShown == previewsAtFilter)
         ui->plainTextEdit->highlighter->recolour();
+}
+
+// Makes the wanted row current as soon as the list has it. Once the list is
+// `complete` and shorter: after a deletion its last row, or an empty
+// preview for an empty list; otherwise nothing is current.
+void InputDialog::selectWantedRow(bool complete)
+{
+    if (wantedRow < 0)
+        return;
+    const int n = model->rowCount();
+    if (n > wantedRow) {
+        ui->tableView->setCurrentIndex(model->index(wantedRow, 0));
+    } else if (!complete) {
+        return;
+    } else if (afterDeletion && n > 0) {
+        ui->tableView->setCurrentIndex(model->index(n - 1, 0));
+    } else if (afterDeletion) {
+        ui->plainTextEdit->showText(QString());
+    }
+    wantedRow = -1;
+    afterDeletion = false;
+}
+
+// Return pastes the current row. While the search runs and has found
+// nothing yet, it searches on until the row to paste is known.
+void InputDialog::settleCurrentRow()
+{
+    while (filter->isRunning() && !ui->tableView->currentIndex().isValid())
+        filter->runSlice();
 }
 
 int InputDialog::showAll()
 {
+    // Whatever a search would still add belongs to the list being replaced.
+    filter->stop(ClipHistory);
+    wantedRow = -1;
+    afterDeletion = false;
+
     ui->tableView->blockSignals(true);
     model->resetRows();
     ui->tableView->blockSignals(false);
@@ -350,12 +416,8 @@ void InputDialog::dropCurrentRow()
     ClipHistory.removeAt(at);
     saveSettings(true);
 
-    applyFilter(ui->lineEdit->text());
-    const int n = model->rowCount();
-    if (n > 0)
-        ui->tableView->setCurrentIndex(model->index(qMin(row, n - 1), 0));
-    else
-        ui->plainTextEdit->showText(QString());
+    // The same row number becomes current once the search has found it.
+    refilter(ui->lineEdit->text(), row, true);
     ui->tableView->update();
 }
 
@@ -470,6 +532,7 @@ bool InputDialog::eventFilter(QObject *obj, QEvent *event)
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        settleCurrentRow();
         pasteEntry(ui->tableView->currentIndex());
         break;
     case Qt::Key_Delete:
@@ -567,6 +630,10 @@ void InputDialog::resetView()
     // the current row chosen below.
     skipFilter = false;
     ui->lineEdit->setText(QString());
+    // A box that was empty already did not filter again: the list may still
+    // hold, or be searching for, the rows of an older text.
+    if (filter->isRunning() || model->rowCount() != ClipHistory.size())
+        showAll();
     if (!ClipHistory.isEmpty())
         ui->tableView->setCurrentIndex(model->index(0, 0));
     ui->lineEdit->setFocus(Qt::OtherFocusReason);

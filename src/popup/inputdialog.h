@@ -9,6 +9,7 @@
 #include <QPointF>
 #include <QStringList>
 #include <QSystemTrayIcon>
+#include <QVector>
 
 namespace Ui {
 class inputDialog;
@@ -17,6 +18,7 @@ class ChangeCoalescer;
 class ClipboardWatcher;
 class SaveQueue;
 class InputTableModel;
+class ListFilter;
 class QAction;
 class QClipboard;
 class QMenu;
@@ -43,7 +45,11 @@ public:
     void prepareFirstShow();
 
     // Narrows the list to the entries holding the text before the caret.
+    // The search runs in short slices: the list, the count and row 0 show
+    // what it has found so far while the rest follows from the event loop.
     void applyFilter(const QString &text);
+    // Whether a search of the filter still runs.
+    bool isFiltering() const;
     // Lists every entry; returns how many there are.
     int showAll();
     // Deletes the current entry from the history for good (Shift+Delete).
@@ -71,6 +77,7 @@ public:
     Platform::WindowId target() const { return targetWindow; }
     QPoint caretPoint() const { return caretAt; }
     InputTableModel *tableModel() const { return model; }
+    ListFilter *listFilter() const { return filter; }
     QSystemTrayIcon *tray() const { return trayIcon; }
     QMenu *trayContextMenu() const { return trayMenu; }
     QMenu *aboutMenu() const { return versionMenu; }
@@ -108,6 +115,11 @@ public slots:
     void about();
 
 private:
+    void refilter(const QString &text, int row, bool afterDrop);
+    void onFilterMatched(const QVector<int> &positions);
+    void onFilterFinished();
+    void selectWantedRow(bool complete);
+    void settleCurrentRow();
     void zoom(int step);
     void takeForeground();
     void keepOnScreen();
@@ -117,6 +129,7 @@ private:
     QAction *showAction = nullptr;
     QAction *quitAction = nullptr;
     InputTableModel *model = nullptr;
+    ListFilter *filter = nullptr;
     Ui::inputDialog *ui;
     QMenu *versionMenu = nullptr;
     QClipboard *clipboard = nullptr;
@@ -131,9 +144,15 @@ private:
     // may), which lets a capture look for the one copy of the new text.
     bool historyUnique = false;
     bool skipFilter = false;
-    // Texts put into the preview so far; tells applyFilter whether the
+    // Texts put into the preview so far; tells the filter whether the
     // preview got a new text.
     int previewsShown = 0;
+    int previewsAtFilter = 0;
+    // The row the running search makes current once it has found it (-1:
+    // none); after a deletion, the last row if fewer are found, or an empty
+    // preview if none.
+    int wantedRow = -1;
+    bool afterDeletion = false;
     QPointF pressPos;
     bool dragging = false;
     // Where the target's caret was at the last capture (kept, not used for

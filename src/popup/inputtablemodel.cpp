@@ -84,6 +84,17 @@ bool InputTableModel::resetRows()
     return true;
 }
 
+void InputTableModel::appendRows(const QVector<int> &positions)
+{
+    if (positions.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), count, count + positions.size() - 1);
+    rows->resize(count);
+    *rows += positions;
+    count += positions.size();
+    endInsertRows();
+}
+
 int InputTableModel::position(int row) const
 {
     if (!history || row < 0 || row >= count || row >= rows->size())

@@ -30,6 +30,9 @@ public:
     void setRowCount(int n);
     // Empties the list and the row map.
     bool resetRows();
+    // Adds rows for the history `positions` after the rows shown, as a
+    // search finds them (positions past those shown, ascending).
+    void appendRows(const QVector<int> &positions);
     // The history position shown in `row`; -1 when there is none.
     int position(int row) const;
 

@@ -8,10 +8,12 @@
 #include "popup/inputdialog.h"
 #include "popup/inputtablemodel.h"
 #include "popup/lineedit.h"
+#include "popup/listfilter.h"
 #include "popup/tableview.h"
 #include "preview/highlighter.h"
 #include "preview/textedit.h"
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCursor>
@@ -59,6 +61,42 @@ const QStringList sampleHistory = {
     QStringLiteral("日本語のテキスト"),
 };
 
+// A history for searches that run in slices: case folds, pairs, many
+// entries to search, and, last, a huge one whose match crosses a step of
+// the search (every search that finds it finds a smaller entry first).
+QStringList slicedHistory()
+{
+    QStringList history = {
+        QStringLiteral("alpha needle"),
+        QStringLiteral("Beta"),
+        QStringLiteral("gamma ALPHA"),
+        QStringLiteral("\u212Aelvin"),
+        QStringLiteral("\u03C3\u03AF\u03C3\u03C5\u03C6\u03BF\u03C2 \u03A3\u03A3"),
+        QString::fromUcs4(U"x\U00010400y"),
+    };
+    for (int i = 0; i < 20; ++i)
+        history.append(QStringLiteral("filler %1").arg(i));
+    history.append(QStringLiteral("NEEDLE in the middle"));
+    QString huge;
+    while (huge.size() < 1200 * 1000)
+        huge += QString(99, QLatin1Char('x')) + QLatin1Char('\n');
+    const int step = ListFilter::unitsPerStep / 6;
+    huge.replace(step - 3, 6, QStringLiteral("neeDLE"));
+    history.append(huge);
+    return history;
+}
+
+// What the popup's plain algorithm lists for `prefix`.
+QVector<int> plainRows(const QStringList &history, const QString &prefix, Qt::CaseSensitivity mode)
+{
+    QVector<int> rows;
+    for (int i = 0; i < history.size(); ++i) {
+        if (prefix.isEmpty() || history.at(i).indexOf(prefix, 0, mode) >= 0)
+            rows.append(i);
+    }
+    return rows;
+}
+
 }  // namespace
 
 class TestInputDialog : public QObject
@@ -89,6 +127,11 @@ private:
     {
         return widget<TextEdit>(dialog, "plainTextEdit")->toPlainText();
     }
+    static bool waitForFilter(InputDialog &dialog)
+    {
+        return QTest::qWaitFor([&]() { return !dialog.isFiltering(); }, 20000);
+    }
+    static QString countLabel(InputDialog &dialog) { return widget<QLabel>(dialog, "lblCount")->text(); }
     static QRegExp findExpression(InputDialog &dialog)
     {
         const auto &rules = widget<TextEdit>(dialog, "plainTextEdit")->highlighter->ruleSet();
@@ -98,6 +141,15 @@ private:
     static void type(InputDialog &dialog, const QString &text)
     {
         QTest::keyClicks(widget<LineEdit>(dialog, "lineEdit"), text);
+    }
+    // Types any character, one key press each (a pair in one press, as a
+    // keyboard or an input method sends it).
+    static void typeCharacters(InputDialog &dialog, const QString &text)
+    {
+        for (const uint code : text.toUcs4()) {
+            QTest::sendKeyEvent(QTest::Click, widget<LineEdit>(dialog, "lineEdit"), Qt::Key_unknown,
+                QString::fromUcs4(&code, 1), Qt::NoModifier);
+        }
     }
 
 private slots:
@@ -126,6 +178,14 @@ private slots:
     void shiftDeleteSurvivesRestart_data();
     void shiftDeleteSurvivesRestart();
     void shiftDeleteOnEmptyList();
+    void slicedFilterEqualsPlain_data();
+    void slicedFilterEqualsPlain();
+    void firstRowsShowWhileSearching();
+    void captureDuringSearchListsAll();
+    void shiftDeleteDuringSearch();
+    void showDuringSearchListsAll();
+    void enterDuringSearch_data();
+    void enterDuringSearch();
     void saveStoresState();
     void captureKeptWhenClosedDuringSave();
     void saveFailureTold();
@@ -813,6 +873,246 @@ void TestInputDialog::saveFailureTold()
     QVERIFY(SaveFailure::reported());
     // The program goes on with the capture in memory.
     QCOMPARE(dialog.history().value(0), QStringLiteral("not saved"));
+}
+
+void TestInputDialog::slicedFilterEqualsPlain_data()
+{
+    QTest::addColumn<int>("budget");
+    QTest::addColumn<QStringList>("actions");
+    const QStringList typing = { "type:nee", "type:d", "type:le", "backspace", "backspace", "type:dle" };
+    const QStringList caret
+        = { "type:alpha", "left", "left", "type:x", "home", "type:K", "end", "backspace" };
+    const QStringList boxes = { "type:Alpha", "case", "word", "case", "backspace", "word" };
+    const QStringList special = { "type:k", "type:e", "backspace", "backspace", "type:\u03C3\u03C2", "case",
+        "backspace", "backspace", "case", "type:" + QString::fromUcs4(U"X\U00010428"), "backspace" };
+    for (const int budget : { 0, ListFilter::sliceBudgetMs }) {
+        QTest::addRow("typing and backspace, budget %d", budget) << budget << typing;
+        QTest::addRow("caret moves, budget %d", budget) << budget << caret;
+        QTest::addRow("case and word boxes, budget %d", budget) << budget << boxes;
+        QTest::addRow("case folds and pairs, budget %d", budget) << budget << special;
+    }
+}
+
+// Whatever the user does, once the search has run to its end the popup
+// shows what the plain algorithm shows: list, count, row 0 and preview,
+// and the preview's find expression.
+void TestInputDialog::slicedFilterEqualsPlain()
+{
+    QFETCH(int, budget);
+    QFETCH(QStringList, actions);
+    PopupFixture fixture;
+    const QStringList history = slicedHistory();
+    PopupFixture::resetSettings(history);
+    InputDialog dialog;
+    QAbstractItemModelTester check(
+        dialog.tableModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    dialog.listFilter()->setSliceBudget(budget);
+    dialog.show();
+    auto *lineEdit = widget<LineEdit>(dialog, "lineEdit");
+    auto *caseBox = widget<QCheckBox>(dialog, "chkCase");
+    auto *wordBox = widget<QCheckBox>(dialog, "chkWord");
+
+    QString prefix;
+    for (const QString &action : actions) {
+        // Moving the caret alone does not filter again.
+        bool filters = true;
+        if (action.startsWith(QLatin1String("type:")))
+            typeCharacters(dialog, action.mid(5));
+        else if (action.startsWith(QLatin1String("caret:")))
+            lineEdit->setCursorPosition(action.mid(6).toInt()), filters = false;
+        else if (action == QLatin1String("backspace"))
+            QTest::keyClick(lineEdit, Qt::Key_Backspace);
+        else if (action == QLatin1String("case"))
+            QTest::mouseClick(caseBox, Qt::LeftButton);
+        else if (action == QLatin1String("word"))
+            QTest::mouseClick(wordBox, Qt::LeftButton);
+        else if (action == QLatin1String("left"))
+            QTest::keyClick(lineEdit, Qt::Key_Left), filters = false;
+        else if (action == QLatin1String("home"))
+            QTest::keyClick(lineEdit, Qt::Key_Home), filters = false;
+        else if (action == QLatin1String("end"))
+            QTest::keyClick(lineEdit, Qt::Key_End), filters = false;
+        else
+            QFAIL(qPrintable(action));
+        if (filters)
+            prefix = lineEdit->text().left(lineEdit->cursorPosition());
+        const Qt::CaseSensitivity mode = caseBox->isChecked() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+
+        QVERIFY(waitForFilter(dialog));
+        const QVector<int> rows = plainRows(history, prefix, mode);
+        QCOMPARE(dialog.tableModel()->rowMap(), rows);
+        QCOMPARE(dialog.tableModel()->rowCount(), rows.size());
+        QCOMPARE(countLabel(dialog), QStringLiteral("%1/%2").arg(rows.size()).arg(history.size()));
+        const QString pattern = wordBox->isChecked() ? "\\b" + prefix + "\\b" : prefix;
+        QCOMPARE(findExpression(dialog).pattern(), pattern);
+        if (!prefix.isEmpty() && !rows.isEmpty()) {
+            QCOMPARE(currentRow(dialog), 0);
+            QCOMPARE(preview(dialog), history.at(rows.first()));
+        }
+    }
+}
+
+// The search shows the newest match as row 0 as soon as it has found it,
+// and the count of the matches found so far, while it goes on.
+void TestInputDialog::firstRowsShowWhileSearching()
+{
+    PopupFixture fixture;
+    const QStringList history = slicedHistory();
+    PopupFixture::resetSettings(history);
+    InputDialog dialog;
+    dialog.listFilter()->setSliceBudget(0);
+    dialog.show();
+    type(dialog, QStringLiteral("e"));
+
+    // The key press searched the first entry, which holds an e.
+    QVERIFY(dialog.isFiltering());
+    QCOMPARE(dialog.tableModel()->rowCount(), 1);
+    QCOMPARE(countLabel(dialog), QStringLiteral("1/%1").arg(history.size()));
+    QCOMPARE(currentRow(dialog), 0);
+    QCOMPARE(preview(dialog), history.at(0));
+    dialog.listFilter()->runSlice();
+    dialog.listFilter()->runSlice();
+    QCOMPARE(dialog.tableModel()->rowCount(), 2);  // "Beta"; "gamma ALPHA" holds none
+    QCOMPARE(countLabel(dialog), QStringLiteral("2/%1").arg(history.size()));
+
+    // Moving down meanwhile is not undone by the rows that follow.
+    QTest::keyClick(widget<LineEdit>(dialog, "lineEdit"), Qt::Key_Down);
+    QTRY_COMPARE(currentRow(dialog), 1);
+    QVERIFY(waitForFilter(dialog));
+    QCOMPARE(currentRow(dialog), 1);
+    QCOMPARE(dialog.tableModel()->rowMap(), plainRows(history, QStringLiteral("e"), Qt::CaseInsensitive));
+}
+
+void TestInputDialog::captureDuringSearchListsAll()
+{
+    PopupFixture fixture;
+    const QStringList history = slicedHistory();
+    PopupFixture::resetSettings(history);
+    InputDialog dialog;
+    dialog.listFilter()->setSliceBudget(0);
+    dialog.show();
+    type(dialog, QStringLiteral("filler"));
+    QVERIFY(dialog.isFiltering());
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("captured filler"));
+    QTRY_COMPARE(dialog.history().value(0), QStringLiteral("captured filler"));
+    QVERIFY(!dialog.isFiltering());
+    const int n = history.size() + 1;
+    QCOMPARE(dialog.tableModel()->rowCount(), n);
+    QCOMPARE(countLabel(dialog), QStringLiteral("%1/%1").arg(n));
+    // Nothing of the stopped search comes in later.
+    QTest::qWait(50);
+    QCOMPARE(dialog.tableModel()->rowCount(), n);
+    QCOMPARE(dialog.tableModel()->position(n - 1), n - 1);
+
+    // The next key filters the new history afresh.
+    type(dialog, QStringLiteral(" 1"));
+    QVERIFY(waitForFilter(dialog));
+    QCOMPARE(dialog.tableModel()->rowMap(),
+        plainRows(dialog.history(), QStringLiteral("filler 1"), Qt::CaseInsensitive));
+}
+
+void TestInputDialog::shiftDeleteDuringSearch()
+{
+    PopupFixture fixture;
+    const QStringList history = slicedHistory();
+    PopupFixture::resetSettings(history);
+    InputDialog dialog;
+    dialog.listFilter()->setSliceBudget(0);
+    dialog.show();
+    auto *lineEdit = widget<LineEdit>(dialog, "lineEdit");
+    type(dialog, QStringLiteral("l"));
+    for (int i = 0; i < 6; ++i)
+        dialog.listFilter()->runSlice();
+    QVERIFY(dialog.isFiltering());
+    QVERIFY(dialog.tableModel()->rowCount() >= 3);
+    auto *table = widget<TableView>(dialog, "tableView");
+    table->setCurrentIndex(dialog.tableModel()->index(1, 0));
+    const QString doomed = history.at(dialog.tableModel()->position(1));
+
+    QTest::keyClick(lineEdit, Qt::Key_Delete, Qt::ShiftModifier);
+    QVERIFY(!dialog.history().contains(doomed));
+    QVERIFY(waitForFilter(dialog));
+    QCOMPARE(
+        dialog.tableModel()->rowMap(), plainRows(dialog.history(), QStringLiteral("l"), Qt::CaseInsensitive));
+    QCOMPARE(currentRow(dialog), 1);
+    QCOMPARE(preview(dialog), dialog.history().at(dialog.tableModel()->position(1)));
+    QCOMPARE(lineEdit->text(), QStringLiteral("l"));
+}
+
+void TestInputDialog::showDuringSearchListsAll()
+{
+    PopupFixture fixture;
+    const QStringList history = slicedHistory();
+    PopupFixture::resetSettings(history);
+    InputDialog dialog;
+    dialog.listFilter()->setSliceBudget(0);
+    dialog.show();
+    type(dialog, QStringLiteral("needle"));
+    QVERIFY(dialog.isFiltering());
+    QTest::keyClick(widget<LineEdit>(dialog, "lineEdit"), Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+
+    dialog.show();
+    QVERIFY(!dialog.isFiltering());
+    QVERIFY(widget<LineEdit>(dialog, "lineEdit")->text().isEmpty());
+    QCOMPARE(dialog.tableModel()->rowCount(), history.size());
+    QCOMPARE(currentRow(dialog), 0);
+    QCOMPARE(preview(dialog), history.at(0));
+    QTest::qWait(50);
+    QCOMPARE(dialog.tableModel()->rowCount(), history.size());
+    QCOMPARE(countLabel(dialog), QStringLiteral("%1/%1").arg(history.size()));
+
+    // After Shift+Delete a change of the box without a key press does not
+    // filter (the clear button): the next show lists everything all the same.
+    auto *lineEdit = widget<LineEdit>(dialog, "lineEdit");
+    type(dialog, QStringLiteral("e"));
+    QTest::keyClick(lineEdit, Qt::Key_Delete, Qt::ShiftModifier);
+    QVERIFY(dialog.isFiltering());
+    lineEdit->clear();
+    dialog.hide();
+    dialog.show();
+    QVERIFY(!dialog.isFiltering());
+    QCOMPARE(dialog.tableModel()->rowCount(), history.size() - 1);
+    QCOMPARE(currentRow(dialog), 0);
+    QTest::qWait(50);
+    QCOMPARE(dialog.tableModel()->rowCount(), history.size() - 1);
+}
+
+void TestInputDialog::enterDuringSearch_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<int>("slicesBeforeEnter");
+    QTest::addColumn<QString>("pasted");
+    // "in the middle" is found only far down the history.
+    QTest::newRow("nothing found yet") << QStringList { "in the" } << 0 << "NEEDLE in the middle";
+    QTest::newRow("row 0 found, search goes on") << QStringList { "e" } << 2 << "alpha needle";
+    QTest::newRow("typed on before the search ended")
+        << QStringList { "fil", "ler 1", "9" } << 0 << "filler 19";
+}
+
+// Return pastes the current row of the text typed last, never a row of an
+// earlier text, and never nothing just because the search has yet to find
+// the row.
+void TestInputDialog::enterDuringSearch()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(int, slicesBeforeEnter);
+    QFETCH(QString, pasted);
+    PopupFixture fixture;
+    PopupFixture::resetSettings(slicedHistory());
+    InputDialog dialog;
+    dialog.listFilter()->setSliceBudget(0);
+    dialog.show();
+    for (const QString &text : keys)
+        type(dialog, text);
+    for (int i = 0; i < slicesBeforeEnter; ++i)
+        dialog.listFilter()->runSlice();
+    QVERIFY(dialog.isFiltering());
+
+    QTest::keyClick(widget<LineEdit>(dialog, "lineEdit"), Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(QGuiApplication::clipboard()->text(), pasted);
 }
 
 QTEST_MAIN(TestInputDialog)

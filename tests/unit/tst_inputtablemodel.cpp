@@ -27,6 +27,7 @@ private slots:
     void emptyModel();
     void tester();
     void removeRows();
+    void appendRows();
     void viewRepublishesCurrentChanges();
 };
 
@@ -197,6 +198,42 @@ void TestInputTableModel::removeRows()
     QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("d"));
     // The history itself is never changed by the model.
     QCOMPARE(history.size(), 4);
+}
+
+// The way a search that runs in slices fills the list: rows come in
+// batches after those shown, and a view's current row stays where it was.
+void TestInputTableModel::appendRows()
+{
+    QStringList history;
+    for (int i = 0; i < 10; ++i)
+        history << QStringLiteral("entry %1").arg(i);
+    InputTableModel model;
+    QAbstractItemModelTester check(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setHistory(&history);
+    TableView view;
+    view.setModel(&model);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+
+    model.appendRows({ 1, 4 });
+    QCOMPARE(model.rowCount(), 2);
+    view.setCurrentIndex(model.index(0, 0));
+    model.appendRows({});
+    QCOMPARE(inserted.count(), 1);
+    model.appendRows({ 5, 8, 9 });
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(inserted.at(1).at(1).toInt(), 2);
+    QCOMPARE(inserted.at(1).at(2).toInt(), 4);
+    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(model.rowMap(), QVector<int>({ 1, 4, 5, 8, 9 }));
+    QCOMPARE(model.data(model.index(4, 0)).toString(), QStringLiteral("entry 9"));
+    QCOMPARE(model.position(3), 8);
+    QCOMPARE(view.currentIndex().row(), 0);
+
+    // After a reset the rows start again at 0.
+    QVERIFY(model.resetRows());
+    model.appendRows({ 7 });
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.position(0), 7);
 }
 
 void TestInputTableModel::viewRepublishesCurrentChanges()
