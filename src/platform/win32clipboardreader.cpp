@@ -241,29 +241,14 @@ void Win32ClipboardReader::readContent(ClipboardSnapshot *snapshot)
             format.name = QString::fromWCharArray(name, length);
         formats.append(format);
     }
-    bool image = false;
-    bool color = false;
-    bool text = false;
-    QMap<quint32, QByteArray> markers;
-    for (const Formats::Format &format : qAsConst(formats)) {
-        image = image || Formats::isImage(format);
-        color = color || Formats::isColor(format);
-        text = text || format.id == Formats::UnicodeText;
-        if (Formats::isMarker(format)) {
-            markers.insert(format.id, readData(format.id));
-            if (gaveUp)
-                return;
-        }
-    }
-    QByteArray unicodeText;
-    // An image or a colour is kept out of the history whatever text comes
-    // with it: its text is not even read.
-    if (text && !image && !color) {
-        unicodeText = readData(Formats::UnicodeText);
+    QMap<quint32, QByteArray> data;
+    const QVector<quint32> wanted = Formats::formatsToRead(formats);
+    for (quint32 format : wanted) {
+        data.insert(format, readData(format));
         if (gaveUp)
             return;
     }
-    *snapshot = Formats::snapshot(formats, unicodeText, markers);
+    *snapshot = Formats::snapshot(formats, data);
 }
 
 QByteArray Win32ClipboardReader::readData(quint32 format)

@@ -9,9 +9,9 @@
 // Reads the Windows clipboard on a thread of its own each time it changes:
 // a message-only window of its own listens for the changes
 // (AddClipboardFormatListener); a burst of changes is read once, the
-// newest content. Each read takes the format list, the text
-// (CF_UNICODETEXT), whether an image or a colour is there and the data of
-// the marker formats, and hands a ClipboardSnapshot on.
+// newest content. Each read takes the format list and the data of the
+// formats that make the text and of the marker formats, and hands a
+// ClipboardSnapshot on.
 //
 // An owner that renders its data only when asked (delayed rendering) and
 // then never does would block the read in GetClipboardData for as long as

@@ -1,5 +1,7 @@
 #include "windowsclipboardformats.h"
 
+#include "windowsclipboardtext.h"
+
 namespace {
 const QString qtImage = QStringLiteral("application/x-qt-image");
 const QString qtColor = QStringLiteral("application/x-color");
@@ -83,23 +85,24 @@ bool WindowsClipboardFormats::isMarker(const Format &format)
         && ClipboardSnapshot::markerNames().contains(format.name);
 }
 
-QString WindowsClipboardFormats::text(const QByteArray &utf16)
+QVector<quint32> WindowsClipboardFormats::formatsToRead(const QVector<Format> &formats)
 {
-    const auto *units = reinterpret_cast<const ushort *>(utf16.constData());
-    const int count = utf16.size() / 2;
-    int length = 0;
-    while (length < count && units[length] != 0)
-        ++length;
-    QString result = QString::fromUtf16(units, length);
-    result.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return result;
+    QVector<quint32> ids;
+    bool imageOrColor = false;
+    for (const Format &format : formats) {
+        imageOrColor = imageOrColor || isImage(format) || isColor(format);
+        if (isMarker(format))
+            ids.append(format.id);
+    }
+    if (!imageOrColor)
+        ids += WindowsClipboardText::sources(formats);
+    return ids;
 }
 
-ClipboardSnapshot WindowsClipboardFormats::snapshot(const QVector<Format> &formats,
-    const QByteArray &unicodeText, const QMap<quint32, QByteArray> &markerData)
+ClipboardSnapshot WindowsClipboardFormats::snapshot(
+    const QVector<Format> &formats, const QMap<quint32, QByteArray> &data)
 {
     ClipboardSnapshot snapshot;
-    bool offersText = false;
     for (const Format &format : formats) {
         const QStringList names = qtNames(format);
         for (const QString &name : names) {
@@ -108,12 +111,9 @@ ClipboardSnapshot WindowsClipboardFormats::snapshot(const QVector<Format> &forma
         }
         snapshot.hasImage = snapshot.hasImage || isImage(format);
         snapshot.hasColor = snapshot.hasColor || isColor(format);
-        offersText = offersText || format.id == UnicodeText;
-        if (isMarker(format) && markerData.contains(format.id))
-            snapshot.markerData.insert(
-                ClipboardSnapshot::windowsFormat(format.name), markerData.value(format.id));
+        if (isMarker(format) && data.contains(format.id))
+            snapshot.markerData.insert(ClipboardSnapshot::windowsFormat(format.name), data.value(format.id));
     }
-    if (offersText)
-        snapshot.text = text(unicodeText);
+    snapshot.text = WindowsClipboardText::text(formats, data);
     return snapshot;
 }

@@ -12,9 +12,9 @@
 // Turns what the Windows clipboard offers (format numbers, the names of
 // registered formats, raw data) into a ClipboardSnapshot that reads as Qt
 // on Windows would show the same content: the format names Qt lists, its
-// image and colour tests, and its text. The capture's checks were written
-// against Qt's view, so the snapshot must keep to it. Plain data in, plain
-// data out: no system call here.
+// image and colour tests, and its text (WindowsClipboardText). The
+// capture's checks were written against Qt's view, so the snapshot must
+// keep to it. Plain data in, plain data out: no system call here.
 class WindowsClipboardFormats
 {
 public:
@@ -42,15 +42,14 @@ public:
     // Whether the data of `format` belongs in the snapshot's markerData.
     static bool isMarker(const Format &format);
 
-    // The text of CF_UNICODETEXT data (UTF-16 as Windows stores it): up to
-    // the first NUL, with CR LF line ends turned into LF as Qt does.
-    static QString text(const QByteArray &utf16);
+    // The formats, of those offered, whose data the snapshot needs: the
+    // markers, and the sources of the text unless an image or a colour is
+    // there (that content stays out of the history whatever its text).
+    static QVector<quint32> formatsToRead(const QVector<Format> &formats);
 
     // The snapshot of a clipboard that offers `formats` in this order, with
-    // `unicodeText` the data of CF_UNICODETEXT and `markerData` the data of
-    // the marker formats by their number.
-    static ClipboardSnapshot snapshot(const QVector<Format> &formats, const QByteArray &unicodeText,
-        const QMap<quint32, QByteArray> &markerData);
+    // `data` the data of the formats to read by their number.
+    static ClipboardSnapshot snapshot(const QVector<Format> &formats, const QMap<quint32, QByteArray> &data);
 };
 
 #endif  // WINDOWSCLIPBOARDFORMATS_H

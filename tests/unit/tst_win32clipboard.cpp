@@ -7,6 +7,7 @@
 // never waits long.
 #include "background/workerthread.h"
 #include "platform/clipboardsnapshot.h"
+#include "windowsclipboarddata.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -307,35 +308,117 @@ void TestWin32Clipboard::endOtherOwner()
 
 void TestWin32Clipboard::snapshotMatchesQt_data()
 {
+    using windowsdata::fileDrop;
     QTest::addColumn<Items>("items");
+    // Whether Qt shows a text: a content that failed to reach the clipboard
+    // would compare equal too.
+    QTest::addColumn<bool>("withText");
     const QByteArray zero32(4, '\0');
-    QTest::newRow("text crlf") << Items { { "13", utf16z("hello\r\nworld\r\n") } };
-    QTest::newRow("ansi text") << Items { { "1", QByteArray("plain ansi", 11) } };
-    QTest::newRow("japanese") << Items { { "13", utf16z(QStringLiteral("二番目 テキスト")) } };
-    QTest::newRow("embedded nul") << Items { { "13", utf16z(QStringLiteral("abc") + QChar(0) + "def") } };
+    QTest::newRow("text crlf") << Items { { "13", utf16z("hello\r\nworld\r\n") } } << true;
+    QTest::newRow("ansi text") << Items { { "1", QByteArray("plain ansi", 11) } } << true;
+    QTest::newRow("japanese") << Items { { "13", utf16z(QStringLiteral("二番目 テキスト")) } } << true;
+    QTest::newRow("embedded nul") << Items { { "13", utf16z(QStringLiteral("abc") + QChar(0) + "def") } }
+                                  << true;
     QTest::newRow("html") << Items { { "13", utf16z("h") },
-        { "HTML Format", QByteArray("Version:0.9\r\n", 14) } };
+        { "HTML Format", QByteArray("Version:0.9\r\n", 14) } }
+                          << true;
     QTest::newRow("markers") << Items { { "13", utf16z("secret") },
         { "ExcludeClipboardContentFromMonitorProcessing", QByteArray(1, '\1') },
         { "Clipboard Viewer Ignore", QByteArray(1, '\1') }, { "CanIncludeInClipboardHistory", zero32 },
-        { "CanUploadToCloudClipboard", zero32 } };
-    QTest::newRow("dib") << Items { { "13", utf16z("with dib") }, { "8", dib() } };
-    QTest::newRow("bitmap") << Items { { "13", utf16z("with bitmap") }, { "bitmap", QByteArray() } };
-    QTest::newRow("png") << Items { { "13", utf16z("with png") }, { "PNG", "x" } };
-    QTest::newRow("image/png") << Items { { "13", utf16z("with image/png") }, { "image/png", "x" } };
+        { "CanUploadToCloudClipboard", zero32 } }
+                             << true;
+    QTest::newRow("dib") << Items { { "13", utf16z("with dib") }, { "8", dib() } } << true;
+    QTest::newRow("bitmap") << Items { { "13", utf16z("with bitmap") }, { "bitmap", QByteArray() } } << true;
+    QTest::newRow("png") << Items { { "13", utf16z("with png") }, { "PNG", "x" } } << true;
+    QTest::newRow("image/png") << Items { { "13", utf16z("with image/png") }, { "image/png", "x" } } << true;
     QTest::newRow("colour") << Items { { "13", utf16z("with colour") },
-        { "application/x-color", QByteArray("\xff\xff\0\0\0\0\xff\xff", 8) } };
+        { "application/x-color", QByteArray("\xff\xff\0\0\0\0\xff\xff", 8) } }
+                            << true;
     QTest::newRow("custom") << Items { { "13", utf16z("custom") }, { "text/foo", "x" },
-        { "application/x-thing", "x" }, { "My Custom Format", "x" } };
+        { "application/x-thing", "x" }, { "My Custom Format", "x" } }
+                            << true;
     QTest::newRow("urls") << Items { { "13", utf16z("http://a/") },
-        { "UniformResourceLocatorW", utf16z("http://a/") }, { "UniformResourceLocator", "http://a/" } };
-    QTest::newRow("empty") << Items {};
+        { "UniformResourceLocatorW", utf16z("http://a/") }, { "UniformResourceLocator", "http://a/" } }
+                          << true;
+    QTest::newRow("empty") << Items {} << false;
+    // Without CF_UNICODETEXT of the copying program's own.
+    QTest::newRow("ansi only") << Items { { "1", QByteArray("ansi\r\nline\xe9\0", 13) } } << true;
+    QTest::newRow("oem only") << Items { { "7", QByteArray("oem\r\ntext\x82\0", 11) } } << true;
+    QTest::newRow("html only") << Items {
+        { "HTML Format", QByteArray("Version:0.9\r\nStartHTML:0\r\n<b>x</b>", 37) }
+    } << false;
+    QTest::newRow("rtf only") << Items { { "Rich Text Format", QByteArray("{\\rtf1 x}", 9) } } << false;
+    QTest::newRow("text/foo only") << Items { { "text/foo", "foo" } } << false;
+    QTest::newRow("one file") << Items { { "15", fileDrop({ "C:\\Users\\me\\report.txt" }) } } << true;
+    QTest::newRow("files") << Items { { "15",
+        fileDrop({ QStringLiteral("C:\\My Files\\naïve café.txt"), QStringLiteral("C:\\日本語\\テスト 1.txt"),
+            "\\\\server\\share\\x y.doc", "D:\\" }) } }
+                           << true;
+    QTest::newRow("file name a URL encodes")
+        << Items { { "15", fileDrop({ "C:\\a#b%20c&d[e]{f}^g`h~i;j=k+l,m@n!o'p.txt" }) } } << true;
+    QTest::newRow("odd paths") << Items {
+        { "15", fileDrop({ "\\\\?\\C:\\long", "rel\\x.txt", "C:/fwd/slash/", "C:", "x" }) }
+    } << true;
+    QTest::newRow("ansi files") << Items { { "15", fileDrop({ "C:\\a b\\one.txt", "C:\\two.txt" }, false) } }
+                                << true;
+    QTest::newRow("no files") << Items { { "15", fileDrop({}) } } << false;
+    QTest::newRow("file and text") << Items { { "15", fileDrop({ "C:\\f.txt" }) },
+        { "13", utf16z("given text") } }
+                                   << true;
+    QTest::newRow("link") << Items {
+        { "UniformResourceLocatorW", utf16z(QStringLiteral("HTTP://Example.com/a b/ü?q=ü&r=%41#frag")) }
+    } << true;
+    QTest::newRow("ansi link") << Items {
+        { "UniformResourceLocator", QByteArray("http://example.com/x y\0", 23) }
+    } << true;
+    QTest::newRow("link mended") << Items { { "UniformResourceLocatorW", utf16z("www.example.com/a b%zz") } }
+                                 << true;
+    QTest::newRow("invalid link") << Items {
+        { "UniformResourceLocatorW", utf16z("http://exa mple.com:99999/") }
+    } << false;
+    QTest::newRow("empty link") << Items { { "UniformResourceLocatorW", QByteArray(2, '\0') } } << false;
+    QTest::newRow("uri list") << Items {
+        { "text/uri-list", QByteArray("\r\n  http://a/%C3%BC  \n\n#c\nrel x\0", 32) }
+    } << true;
+    QTest::newRow("uri list of one") << Items { { "text/uri-list", "http://one/" } } << true;
+    QTest::newRow("html and link") << Items { { "HTML Format", "Version:0.9" },
+        { "UniformResourceLocatorW", utf16z("http://h/") } }
+                                   << true;
+    QTest::newRow("file and link") << Items { { "15", fileDrop({ "C:\\f.txt" }) },
+        { "UniformResourceLocatorW", utf16z("http://u/") } }
+                                   << true;
+    QTest::newRow("file and uri list")
+        << Items { { "text/uri-list", "http://l/" }, { "15", fileDrop({ "C:\\f.txt" }) } } << true;
+    QTest::newRow("wide and ansi link")
+        << Items { { "UniformResourceLocator", QByteArray("http://a/\0", 10) },
+               { "UniformResourceLocatorW", utf16z("http://w/") } }
+        << true;
+    QTest::newRow("link and uri list") << Items { { "UniformResourceLocator", QByteArray("http://a/\0", 10) },
+        { "text/uri-list", "http://l/" } }
+                                       << true;
+    QTest::newRow("plain") << Items { { "text/plain", "raw plain \xc3\xa9" } } << true;
+    QTest::newRow("utf-8 plain") << Items { { "text/plain;charset=utf-8", "raw utf8 \xc3\xa9" } } << true;
+    QTest::newRow("utf-8 and plain") << Items { { "text/plain;charset=utf-8", "A8" }, { "text/plain", "Bp" } }
+                                     << true;
+    QTest::newRow("plain and file") << Items { { "15", fileDrop({ "C:\\f.txt" }) }, { "text/plain", "Bp" } }
+                                    << true;
+    QTest::newRow("nul plain and file")
+        << Items { { "15", fileDrop({ "C:\\f.txt" }) }, { "text/plain", QByteArray(1, '\0') } } << true;
+    QTest::newRow("plain with bom") << Items { { "text/plain",
+        "\xef\xbb\xbf"
+        "bom" } } << true;
+    QTest::newRow("plain not utf-8") << Items { { "text/plain", "\xff\xfe a \xc3" } } << true;
+    QTest::newRow("plain as it is") << Items { { "text/plain", QByteArray("a\r\nb\0", 5) } } << true;
+    QTest::newRow("unicode and utf-8")
+        << Items { { "text/plain;charset=utf-8", "u8" }, { "13", utf16z("uni") } } << true;
+    QTest::newRow("text/html only") << Items { { "text/html", "<b>h</b>" } } << false;
 }
 
 void TestWin32Clipboard::snapshotMatchesQt()
 {
 #ifdef Q_OS_WIN
     QFETCH(Items, items);
+    QFETCH(bool, withText);
     QVERIFY(putOnClipboard(owner, items));
     QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 1, 15000);
     const ClipboardSnapshot ours = seen.first();
@@ -352,6 +435,7 @@ void TestWin32Clipboard::snapshotMatchesQt()
     QCOMPARE(ours.hasColor, qt.hasColor);
     // The text of an image or a colour is not read: it never enters the
     // history anyway.
+    QCOMPARE(!qt.text.isEmpty(), withText);
     if (!ours.hasImage && !ours.hasColor)
         QCOMPARE(ours.text, qt.text);
     QCOMPARE(ours.markerData, qt.markerData);

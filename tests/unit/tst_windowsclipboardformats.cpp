@@ -4,37 +4,18 @@
 // two live there). Then the snapshot path from raw data to the capture.
 #include "platform/windowsclipboardformats.h"
 #include "popup/historycapture.h"
+#include "windowsclipboarddata.h"
 
 #include <QtTest>
 
 namespace {
 using Format = WindowsClipboardFormats::Format;
-
-// "13 | 49189:HTML Format | 16": format numbers in the order the clipboard
-// offers them, registered ones with their names.
-QVector<Format> parseFormats(const QString &list)
-{
-    QVector<Format> formats;
-    const QStringList tokens = list.split(QStringLiteral(" | "), Qt::SkipEmptyParts);
-    for (const QString &token : tokens) {
-        Format format;
-        const int colon = token.indexOf(QLatin1Char(':'));
-        format.id = token.left(colon).toUInt();
-        if (colon >= 0)
-            format.name = token.mid(colon + 1);
-        formats.append(format);
-    }
-    return formats;
-}
+using windowsdata::parseFormats;
+using windowsdata::utf16;
 
 QString wrapped(const char *name)
 {
     return ClipboardSnapshot::windowsFormat(QLatin1String(name));
-}
-
-QByteArray utf16(const QString &text)
-{
-    return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
 }
 
 const QStringList markerNames { QStringLiteral("ExcludeClipboardContentFromMonitorProcessing"),
@@ -49,9 +30,8 @@ class TestWindowsClipboardFormats : public QObject
 private slots:
     void formatNames_data();
     void formatNames();
-    void text_data();
-    void text();
-    void snapshotTakesTextOnlyFromUnicodeText();
+    void formatsToRead_data();
+    void formatsToRead();
     void markerDataKeyedByQtName();
     void secretMarkers_data();
     void secretMarkers();
@@ -113,7 +93,7 @@ void TestWindowsClipboardFormats::formatNames()
     QFETCH(QStringList, expected);
     QFETCH(bool, image);
     QFETCH(bool, colour);
-    const ClipboardSnapshot snapshot = WindowsClipboardFormats::snapshot(parseFormats(offered), {}, {});
+    const ClipboardSnapshot snapshot = WindowsClipboardFormats::snapshot(parseFormats(offered), {});
     QStringList names = snapshot.formats;
     QCOMPARE(names.removeDuplicates(), 0);
     names.sort();
@@ -123,36 +103,25 @@ void TestWindowsClipboardFormats::formatNames()
     QCOMPARE(snapshot.hasColor, colour);
 }
 
-void TestWindowsClipboardFormats::text_data()
+void TestWindowsClipboardFormats::formatsToRead_data()
 {
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("crlf") << utf16(QStringLiteral("hello\r\nworld\r\n") + QChar(0)) << "hello\nworld\n";
-    QTest::newRow("lone cr and lf kept") << utf16(QStringLiteral("a\rb\nc") + QChar(0)) << "a\rb\nc";
-    QTest::newRow("stops at nul") << utf16(QStringLiteral("abc") + QChar(0) + QStringLiteral("def"))
-                                  << QStringLiteral("abc");
-    QTest::newRow("no terminator") << utf16(QStringLiteral("plain")) << "plain";
-    QTest::newRow("odd byte ignored") << utf16(QStringLiteral("ab")) + QByteArray(1, 'x') << "ab";
-    QTest::newRow("japanese and surrogates")
-        << utf16(QStringLiteral("二番目 \U0001F600") + QChar(0)) << QStringLiteral("二番目 \U0001F600");
-    QTest::newRow("empty") << QByteArray() << QString();
-    QTest::newRow("only nul") << QByteArray(2, '\0') << QString();
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QVector<quint32>>("expected");
+    QTest::newRow("text and a marker")
+        << "13 | 49225:Clipboard Viewer Ignore | 16 | 1 | 7" << QVector<quint32> { 49225, 13 };
+    QTest::newRow("file copy") << "49300:Shell IDList Array | 15" << QVector<quint32> { 15 };
+    // The text of an image or a colour is not even read; markers still are.
+    QTest::newRow("image with text") << "13 | 8 | 49225:Clipboard Viewer Ignore"
+                                     << QVector<quint32> { 49225 };
+    QTest::newRow("colour with a file") << "15 | 49215:application/x-color" << QVector<quint32> {};
+    QTest::newRow("html only") << "49189:HTML Format" << QVector<quint32> {};
 }
 
-void TestWindowsClipboardFormats::text()
+void TestWindowsClipboardFormats::formatsToRead()
 {
-    QFETCH(QByteArray, data);
-    QFETCH(QString, expected);
-    QCOMPARE(WindowsClipboardFormats::text(data), expected);
-}
-
-void TestWindowsClipboardFormats::snapshotTakesTextOnlyFromUnicodeText()
-{
-    const QByteArray data = utf16(QStringLiteral("line\r\n") + QChar(0));
-    QCOMPARE(
-        WindowsClipboardFormats::snapshot(parseFormats("1 | 13"), data, {}).text, QStringLiteral("line\n"));
-    // Data handed in for a clipboard that offers no text is not text.
-    QCOMPARE(WindowsClipboardFormats::snapshot(parseFormats("15"), data, {}).text, QString());
+    QFETCH(QString, offered);
+    QFETCH(QVector<quint32>, expected);
+    QCOMPARE(WindowsClipboardFormats::formatsToRead(parseFormats(offered)), expected);
 }
 
 void TestWindowsClipboardFormats::markerDataKeyedByQtName()
@@ -163,7 +132,7 @@ void TestWindowsClipboardFormats::markerDataKeyedByQtName()
     data.insert(49226, QByteArray(4, '\0'));
     data.insert(49231, "not a marker");
     data.insert(49999, "not offered");
-    const ClipboardSnapshot snapshot = WindowsClipboardFormats::snapshot(formats, {}, data);
+    const ClipboardSnapshot snapshot = WindowsClipboardFormats::snapshot(formats, data);
     QCOMPARE(snapshot.markerData.keys(), QStringList { wrapped("CanIncludeInClipboardHistory") });
     QCOMPARE(snapshot.data(wrapped("CanIncludeInClipboardHistory")), QByteArray(4, '\0'));
     QVERIFY(snapshot.hasFormat(wrapped("Clipboard Viewer Ignore")));
@@ -195,14 +164,13 @@ void TestWindowsClipboardFormats::secretMarkers()
     QFETCH(QByteArray, value);
     QFETCH(bool, kept);
     QVector<Format> formats = parseFormats("13 | 16 | 1 | 7");
-    QMap<quint32, QByteArray> data;
+    const QString secret = QStringLiteral("hunter2 の秘密");
+    QMap<quint32, QByteArray> data { { 13, utf16(secret + QChar(0)) } };
     if (!marker.isEmpty()) {
         formats.insert(1, { 0xC123, marker });
         data.insert(0xC123, value);
     }
-    const QString secret = QStringLiteral("hunter2 の秘密");
-    const ClipboardSnapshot snapshot
-        = WindowsClipboardFormats::snapshot(formats, utf16(secret + QChar(0)), data);
+    const ClipboardSnapshot snapshot = WindowsClipboardFormats::snapshot(formats, data);
     QCOMPARE(snapshot.text, secret);
     QCOMPARE(HistoryCapture::isSecret(snapshot), !kept);
     QStringList history { QStringLiteral("older") };
