@@ -5,13 +5,7 @@
 #include <QDebug>
 #include <QVector>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "win32api.h"
 
 namespace {
 const wchar_t windowClassName[] = L"QuilletClipboardReader";

@@ -6,13 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "win32api.h"
 
 Win32ClipboardWatcher::Win32ClipboardWatcher(QObject *parent)
     : ClipboardWatcher(parent)

@@ -1,12 +1,6 @@
 #include "win32keyhook.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "win32api.h"
 
 namespace {
 // The hook of this thread. The system calls the hook procedure on the

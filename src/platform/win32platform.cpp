@@ -6,13 +6,7 @@
 
 #include <cstddef>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "win32api.h"
 
 // The hook procedure receives the system's own KBDLLHOOKSTRUCT and reads it
 // as a KeyboardRecord, so the two must agree field by field.

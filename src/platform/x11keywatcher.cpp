@@ -80,14 +80,7 @@ bool X11KeyWatcher::start()
         return false;
     }
     // Keys are named with the keymap of the moment: layouts change.
-    int opcode = 0;
-    int errorBase = 0;
-    int xkbMajor = XkbMajorVersion;
-    int xkbMinor = XkbMinorVersion;
-    if (XkbQueryExtension(control, &opcode, &xkbEventBase, &errorBase, &xkbMajor, &xkbMinor))
-        XkbSelectEvents(control, XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
-    else
-        xkbEventBase = -1;
+    keymap.select(control);
     // The context must exist on the server before the other connection
     // enables it.
     XSync(control, False);
@@ -140,17 +133,8 @@ void X11KeyWatcher::checkConnections()
 void X11KeyWatcher::readControlEvents()
 {
     // A key map that changed is read again before the next key is named.
-    while (control && !controlBroken && XPending(control)) {
-        XEvent event;
-        XNextEvent(control, &event);
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-        } else if (xkbEventBase >= 0 && event.type == xkbEventBase) {
-            auto *xkb = reinterpret_cast<XkbEvent *>(&event);
-            if (xkb->any.xkb_type == XkbMapNotify)
-                XkbRefreshKeyboardMapping(&xkb->map);
-        }
-    }
+    if (control)
+        keymap.readPending(control, &controlBroken);
 }
 
 void X11KeyWatcher::deliver(const KeyEvent &event)

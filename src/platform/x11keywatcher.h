@@ -2,6 +2,7 @@
 #define X11KEYWATCHER_H
 
 #include "platform.h"
+#include "x11keymapupdates.h"
 
 #include <QObject>
 #include <QVector>
@@ -57,7 +58,7 @@ private:
     _XDisplay *control = nullptr;
     _XDisplay *data = nullptr;
     unsigned long context = 0;
-    int xkbEventBase = -1;
+    X11KeymapUpdates keymap;
     QSocketNotifier *dataNotifier = nullptr;
     QSocketNotifier *controlNotifier = nullptr;
     QVector<KeyEvent> pending;

@@ -123,14 +123,7 @@ Display *X11Platform::display()
     X11ConnectionGuard::install();
     // Keep the keymap this connection translates with up to date: layouts
     // change, and the injector borrows keycodes.
-    int opcode = 0;
-    int errorBase = 0;
-    int major = XkbMajorVersion;
-    int minor = XkbMinorVersion;
-    if (XkbQueryExtension(connection, &opcode, &xkbEventBase, &errorBase, &major, &minor))
-        XkbSelectEvents(connection, XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
-    else
-        xkbEventBase = -1;
+    keymap.select(connection);
     if (QCoreApplication::instance()) {
         eventNotifier = new QSocketNotifier(ConnectionNumber(connection), QSocketNotifier::Read);
         QObject::connect(eventNotifier, &QSocketNotifier::activated, eventNotifier, [this] { readEvents(); });
@@ -143,17 +136,7 @@ Display *X11Platform::display()
 
 void X11Platform::readEvents()
 {
-    while (XPending(connection)) {
-        XEvent event;
-        XNextEvent(connection, &event);
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-        } else if (xkbEventBase >= 0 && event.type == xkbEventBase) {
-            auto *xkb = reinterpret_cast<XkbEvent *>(&event);
-            if (xkb->any.xkb_type == XkbMapNotify)
-                XkbRefreshKeyboardMapping(&xkb->map);
-        }
-    }
+    keymap.readPending(connection);
 }
 
 Platform::HookHandle X11Platform::installKeyboardHook(HookProc proc)

@@ -2,6 +2,7 @@
 #define X11PLATFORM_H
 
 #include "platform.h"
+#include "x11keymapupdates.h"
 
 class QSocketNotifier;
 class X11FocusKeeper;
@@ -57,7 +58,7 @@ private:
 
     _XDisplay *connection = nullptr;
     bool opened = false;
-    int xkbEventBase = -1;
+    X11KeymapUpdates keymap;
     QSocketNotifier *eventNotifier = nullptr;
     // The key watcher's thread, while the hook is installed.
     WorkerThread *keyWatcher = nullptr;

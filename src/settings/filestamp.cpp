@@ -4,13 +4,7 @@
 #include <QFile>
 
 #ifdef Q_OS_WIN
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32api.h"
 #else
 #include <sys/stat.h>
 #endif
