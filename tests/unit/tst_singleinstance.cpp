@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include "background/handover.h"
+
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -31,6 +33,8 @@ public:
     {
         quit();
         wait();
+        // The thread has ended (a join a thread sanitizer cannot see).
+        HandOver::received(this);
     }
 
     // Starts the thread and waits until its start() has returned.
@@ -58,6 +62,7 @@ protected:
         started.release();
         if (result == SingleInstance::Primary)
             exec();
+        HandOver::sent(this);
     }
 
 private:
