@@ -19,6 +19,13 @@ fail() {
     exit 1
 }
 
+# Checks the whole clip list, newest first, written "a|b|c|"; $2 says when.
+history_is() {
+    local expected=$1 found
+    found=$(on_disk | tr '\n' '|')
+    [[ "$found" == "$expected" ]] || fail "${2:+$2 }the clip list holds: $found"
+}
+
 double_tap() {
     "$tools/xkey" Control_R Control_R
 }
@@ -60,13 +67,11 @@ run_desktop() {
     copy_until_captured "alpha one"
     copy_until_captured "beta two"
     copy_until_captured "gamma three"
-    [[ "$(on_disk | tr '\n' '|')" == "gamma three|beta two|alpha one|" ]] \
-        || fail "the clip list holds: $(on_disk | tr '\n' '|')"
+    history_is "gamma three|beta two|alpha one|"
 
     # Double tap, narrow to the oldest entry, Enter.
     paste_filtered "alp" "alpha one"
-    [[ "$(on_disk | tr '\n' '|')" == "alpha one|gamma three|beta two|" ]] \
-        || fail "after the paste the clip list holds: $(on_disk | tr '\n' '|')"
+    history_is "alpha one|gamma three|beta two|" "after the paste"
 
     # A slow pair opens nothing, and neither does a third tap right after
     # it, which starts the count afresh. The next capture shows that quillet
@@ -101,11 +106,9 @@ run_desktop() {
     start_quillet
     clear_target
     copy_until_captured "epsilon five"
-    [[ "$(on_disk | tr '\n' '|')" == "epsilon five|delta four|alpha one|gamma three|beta two|" ]] \
-        || fail "after the restart the clip list holds: $(on_disk | tr '\n' '|')"
+    history_is "epsilon five|delta four|alpha one|gamma three|beta two|" "after the restart"
     paste_filtered "beta" "beta two"
-    [[ "$(on_disk | tr '\n' '|')" == "beta two|epsilon five|delta four|alpha one|gamma three|" ]] \
-        || fail "after the restart and a paste the clip list holds: $(on_disk | tr '\n' '|')"
+    history_is "beta two|epsilon five|delta four|alpha one|gamma three|" "after the restart and a paste"
 
     stop_quillet
     stop_target
