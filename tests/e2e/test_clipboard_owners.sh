@@ -24,17 +24,10 @@
 # have waited for was given up (after 2 s), or a step not done in 15 s.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/lib/desktop.sh"
-tools="$QUILLET_BUILD/tests/e2e/tools"
-# Longest wait for any one step; generous, as other jobs may load the machine.
-patience=15000
+source "$here/lib/program.sh"
 skip_line="did not answer within"
 mode=""
-app=""
-work=$(mktemp -d /tmp/quillet-owners.XXXXXX)
-echo "$work" >>"$APP_DIRS_FILE"
-quillet_pid=""
-target_pid=""
+work=$(fresh_work_dir owners)
 owner_pids=()
 helper_pids=()
 
@@ -48,28 +41,8 @@ fail() {
 
 note() { echo "clipboard-owners ($mode): $*"; }
 
-head_on_disk() { python3 "$here/lib/cliplist.py" "$app/cliplist.dat" --head 2>/dev/null || true; }
-on_disk() { python3 "$here/lib/cliplist.py" "$app/cliplist.dat" 2>/dev/null || true; }
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-
-focused_name() { xdotool getwindowfocus getwindowname 2>/dev/null || true; }
-popup_visible() { xdotool search --onlyvisible --name '^Input Dialog$' >/dev/null 2>&1; }
 popup_focused() { popup_visible && [[ "$(focused_name)" == "Input Dialog" ]]; }
-target_text() { cat "$work/target.txt" 2>/dev/null || true; }
-target_has_focus() { [[ "$(cat "$work/target.txt.focus" 2>/dev/null)" == 1 && "$(focused_name)" == quillet-target ]]; }
 skips() { grep -c "$skip_line" "$app/err.txt" 2>/dev/null || true; }
-
-ended() {
-    local state
-    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 0
-    [[ $state == Z* ]]
-}
-check_alive() { ended "$quillet_pid" && fail "the program died ($1)"; return 0; }
-
-start_quillet() {
-    QT_MESSAGE_PATTERN='%{time process} %{message}' "$app/quillet" >>"$app/err.txt" 2>&1 &
-    quillet_pid=$!
-}
 
 # Starts our owner: owner NAME OPTION...; its log is $work/NAME.log.
 owner() {
@@ -91,24 +64,6 @@ stop_owners() {
     owner_pids=()
 }
 
-# Copies a text with xclip and waits until the program has it first on
-# disk; then ends xclip.
-copy() {
-    local text=$1 attempt xclip_pid
-    for attempt in 1 2 3 4 5; do
-        printf '%s' "$text" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
-        xclip_pid=$!
-        if wait_for 4000 '[[ "$(head_on_disk)" == "$text" ]]'; then
-            kill "$xclip_pid" 2>/dev/null || true
-            wait "$xclip_pid" 2>/dev/null || true
-            return 0
-        fi
-        kill "$xclip_pid" 2>/dev/null || true
-        wait "$xclip_pid" 2>/dev/null || true
-    done
-    fail "\"$text\" copied with xclip did not reach the clip list"
-}
-
 captured() {
     local text=$1
     wait_for "$patience" '[[ "$(head_on_disk)" == "$text" ]]' || fail "$2: \"$text\" was not captured"
@@ -121,18 +76,11 @@ not_captured() {
     # Long enough for the snapshot to reach the capture on its own, not in
     # one burst with the sentinel's (of a burst only the newest is taken).
     sleep 0.5
-    copy "sentinel $why"
+    copy_until_captured "sentinel $why"
     if on_disk | grep -qxF "$text"; then
         fail "$why: \"$text\" was captured"
     fi
     return 0
-}
-
-start_target() {
-    rm -f "$work"/target.txt*
-    "$tools/targetwindow" "$work/target.txt" >/dev/null 2>&1 &
-    target_pid=$!
-    wait_for "$patience" target_has_focus || fail "the target window did not get the focus"
 }
 
 focus_target() {
@@ -180,39 +128,6 @@ paste_current() {
     captured "$expected" "the pasted entry"
 }
 
-clear_target() {
-    "$tools/xkey" Control_L:down a Control_L:up BackSpace
-    wait_for "$patience" '[[ -z "$(target_text)" ]]' || fail "could not empty the target"
-}
-
-menu_open() {
-    local id
-    for id in $(xdotool search --onlyvisible --class quillet 2>/dev/null); do
-        xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_NET_WM_WINDOW_TYPE_POPUP_MENU' && return 0
-    done
-    return 1
-}
-
-# Quits from the tray menu (its last entry); quit_ms is set to how long
-# that took.
-quit_ms=0
-quit_program() {
-    local x y w h code start
-    read -r x y w h < <("$tools/xtrayicons" quillet | head -n 1) || fail "the tray icon is gone"
-    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
-    wait_for "$patience" menu_open || fail "a right click on the tray icon did not open the menu"
-    start=$(now_ms)
-    xdotool key Up Return
-    wait_for "$patience" 'ended "$quillet_pid"' || fail "終了 did not end the program"
-    set +e
-    wait "$quillet_pid"
-    code=$?
-    set -e
-    quillet_pid=""
-    [[ $code -eq 0 ]] || fail "exit code $code after 終了"
-    quit_ms=$(($(now_ms) - start))
-}
-
 hung_owner() {
     local skipped_before
     skipped_before=$(skips)
@@ -241,7 +156,7 @@ hung_owner() {
         || fail "Ctrl+V in the filter line waited for the hung owner"
     wait_for "$patience" target_has_focus || fail "the focus did not return to the target after Escape"
     sleep 2.5
-    copy "after the hung owner"
+    copy_until_captured "after the hung owner"
     [[ $(skips) -eq $((skipped_before + 2)) ]] || fail "expected one more skipped copy, found $(($(skips) - skipped_before - 1))"
     on_disk | grep -qxF "hung owner's text" && fail "the hung owner's text was captured"
     stop_owners
@@ -277,7 +192,7 @@ slow_owners() {
     owner slow5b --delay 5000 --text "answered after five seconds"
     local start took
     start=$(now_ms)
-    copy "copied while a read waited"
+    copy_until_captured "copied while a read waited"
     took=$(($(now_ms) - start))
     [[ $(skips) -eq $((skipped_before + 1)) ]] || fail "the newer copy waited for the slow owner's read to be given up"
     note "copy made while a read waited for a slow owner: captured after $took ms"
@@ -329,7 +244,7 @@ PY
     wait_for "$patience" 'logged dying dying' || fail "the dying owner did not get to its 20th piece"
     stop_owners
     check_alive "after an owner died in the middle of a transfer"
-    copy "after the owner died"
+    copy_until_captured "after the owner died"
     python3 - "$here/lib" "$app/cliplist.dat" <<'PY' || fail "part of the dead owner's text was captured"
 import sys
 sys.path.insert(0, sys.argv[1])
@@ -453,9 +368,9 @@ run_desktop() {
     app=$(fresh_app_dir)
     start_quillet
     start_target
-    copy "gamma three"
-    copy "alpha one"
-    copy "beta two"
+    copy_until_captured "gamma three"
+    copy_until_captured "alpha one"
+    copy_until_captured "beta two"
 
     hung_owner
     slow_owners

@@ -3,9 +3,15 @@
 # history it comes back with must hold everything that was on disk before
 # the interrupted saves. KILLS sets the number of kills (default 30).
 set -euo pipefail
-source "$(dirname "$0")/lib/desktop.sh"
+source "$(dirname "$0")/lib/program.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 kills=${KILLS:-30}
+round=""
+
+fail() {
+    echo "crash-kill${round:+ (round $round)}: $*"
+    exit 1
+}
 
 start_desktop
 app=$(fresh_app_dir)
@@ -20,21 +26,10 @@ start_program() {
 
 # Puts a text on the clipboard; xclip serves it in the background until the
 # next owner takes over.
-copy() { printf '%s' "$1" | xclip -selection clipboard -i >/dev/null 2>&1; }
-
-# Copies $1 until the history on disk starts with it: a program that is
-# still starting up misses a change made before it watched the clipboard.
-copy_until_captured() {
-    local text=$1 attempt
-    for ((attempt = 0; attempt < 20; attempt++)); do
-        copy "$text"
-        wait_for 500 "[[ \$(python3 '$here/lib/cliplist.py' '$list' --head) == '$text' ]]" && return 0
-    done
-    return 1
-}
+offer() { printf '%s' "$1" | xclip -selection clipboard -i >/dev/null 2>&1; }
 
 start_program
-copy_until_captured "marker-0" || { echo "the first capture never reached the disk"; exit 1; }
+copy_until_captured "marker-0"
 
 lost=0 damaged=0 interrupted=0
 for ((i = 1; i <= kills; i++)); do
@@ -44,7 +39,7 @@ for ((i = 1; i <= kills; i++)); do
     # moment within it.
     (
         for ((j = 0; j < 6; j++)); do
-            copy "burst-$(( (i + j) % 12 ))"
+            offer "burst-$(( (i + j) % 12 ))"
             sleep 0.00$((RANDOM % 9 + 1))
         done
     ) &
@@ -57,10 +52,8 @@ for ((i = 1; i <= kills; i++)); do
 
     after_kill=$(decode) || { damaged=$((damaged + 1)); echo "round $i: damaged file after the kill"; }
     start_program
-    if ! copy_until_captured "marker-$i"; then
-        echo "round $i: the restarted program did not capture"
-        exit 1
-    fi
+    round=$i
+    copy_until_captured "marker-$i"
     after=$(decode) || { damaged=$((damaged + 1)); after='[]'; }
     missing=$(python3 -c 'import json,sys; b=json.loads(sys.argv[1]); a=set(json.loads(sys.argv[2])); print(len([e for e in b if e not in a]))' "$before" "$after")
     if [[ $missing -ne 0 ]]; then

@@ -6,109 +6,24 @@
 # of taps opens nothing; Escape hides the popup and gives the focus back;
 # the history survives a restart; a layout without `v` still pastes.
 set -euo pipefail
-source "$(dirname "$0")/lib/desktop.sh"
-tools="$QUILLET_BUILD/tests/e2e/tools"
-# Longest wait for any one step; generous, as other jobs may load the machine.
-patience=15000
+source "$(dirname "$0")/lib/program.sh"
 mode=""
-app=""
-work=$(mktemp -d /tmp/quillet-hotkey.XXXXXX)
-echo "$work" >>"$APP_DIRS_FILE"
-quillet_pid=""
-target_pid=""
+work=$(fresh_work_dir hotkey)
 
 fail() {
     echo "hotkey-paste${mode:+ ($mode)}: $*" >&2
     echo "  focus: $(focused_name)  popup visible: $(popup_visible && echo yes || echo no)" >&2
-    echo "  target text: \"$(target_text)\"  history: $(history_on_disk | tr '\n' '|')" >&2
+    echo "  target text: \"$(target_text)\"  history: $(on_disk | tr '\n' '|')" >&2
     xwininfo -root -tree 2>/dev/null | grep -E '"(Input Dialog|quillet-target)"' | sed 's/^ */  window: /' >&2
     [[ -n "$app" && -f "$app/err.txt" ]] && sed 's/^/  quillet: /' "$app/err.txt" | tail -20 >&2
     exit 1
 }
 
-# The entries of the clip list file, one per line, newest first: 4 bytes of
-# length, then a zlib stream of the entries, each followed by "<>".
-history_on_disk() {
-    python3 - "$app/cliplist.dat" <<'PY'
-import sys, zlib
-try:
-    data = open(sys.argv[1], "rb").read()
-    text = zlib.decompress(data[4:]).decode("utf-8")
-except Exception:
-    sys.exit(0)
-try:
-    for entry in text.split("<>")[:-1]:
-        print(entry)
-except BrokenPipeError:
-    pass
-PY
-}
-
-first_on_disk() {
-    [[ "$(history_on_disk | head -n 1)" == "$1" ]]
-}
-
-focused_name() {
-    xdotool getwindowfocus getwindowname 2>/dev/null || true
-}
-
-popup_visible() {
-    xdotool search --onlyvisible --name '^Input Dialog$' >/dev/null 2>&1
-}
-
-target_text() {
-    cat "$work/target.txt" 2>/dev/null || true
-}
-
-target_has_focus() {
-    [[ "$(cat "$work/target.txt.focus" 2>/dev/null)" == 1 && "$(focused_name)" == quillet-target ]]
-}
-
-# Puts a text on the clipboard with xclip and waits until quillet has it at
-# the head of its history on disk; then ends xclip. A program still starting
-# misses a clipboard set before it watches, so an unanswered set is repeated.
-copy() {
-    local text=$1 attempt
-    for attempt in 1 2 3 4 5; do
-        printf '%s' "$text" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
-        local xclip_pid=$!
-        if wait_for 3000 'first_on_disk "$text"'; then
-            kill "$xclip_pid" 2>/dev/null || true
-            wait "$xclip_pid" 2>/dev/null || true
-            return 0
-        fi
-        kill "$xclip_pid" 2>/dev/null || true
-        wait "$xclip_pid" 2>/dev/null || true
-    done
-    fail "\"$text\" copied with xclip did not reach the clip list"
-}
-
-start_quillet() {
-    QT_MESSAGE_PATTERN='%{time process} %{message}' "$app/quillet" >>"$app/err.txt" 2>&1 &
-    quillet_pid=$!
-}
-
-stop_quillet() {
-    kill "$quillet_pid" 2>/dev/null || true
-    wait "$quillet_pid" 2>/dev/null || true
-    quillet_pid=""
-}
-
-start_target() {
-    rm -f "$work"/target.txt*
-    "$tools/targetwindow" "$work/target.txt" >/dev/null 2>&1 &
-    target_pid=$!
-    wait_for "$patience" target_has_focus || fail "the target window did not get the focus"
-}
-
-stop_target() {
-    kill "$target_pid" 2>/dev/null || true
-    wait "$target_pid" 2>/dev/null || true
-}
-
-clear_target() {
-    "$tools/xkey" Control_L:down a Control_L:up BackSpace
-    wait_for "$patience" '[[ -z "$(target_text)" ]]' || fail "could not empty the target"
+# Checks the whole clip list, newest first, written "a|b|c|"; $2 says when.
+history_is() {
+    local expected=$1 found
+    found=$(on_disk | tr '\n' '|')
+    [[ "$found" == "$expected" ]] || fail "${2:+$2 }the clip list holds: $found"
 }
 
 double_tap() {
@@ -137,7 +52,7 @@ paste_filtered() {
     wait_for "$patience" '! popup_visible' || fail "Enter did not hide the popup"
     wait_for "$patience" '[[ "$(target_text)" == "$expected" ]]' \
         || fail "the target holds \"$(target_text)\" instead of the chosen \"$expected\""
-    wait_for "$patience" 'first_on_disk "$expected"' || fail "the pasted \"$expected\" is not first on disk"
+    wait_for "$patience" '[[ "$(head_on_disk)" == "$expected" ]]' || fail "the pasted \"$expected\" is not first on disk"
     target_has_focus || fail "the target lost the focus after the paste"
 }
 
@@ -149,16 +64,14 @@ run_desktop() {
     start_target
 
     # Three texts enter the history, newest first.
-    copy "alpha one"
-    copy "beta two"
-    copy "gamma three"
-    [[ "$(history_on_disk | tr '\n' '|')" == "gamma three|beta two|alpha one|" ]] \
-        || fail "the clip list holds: $(history_on_disk | tr '\n' '|')"
+    copy_until_captured "alpha one"
+    copy_until_captured "beta two"
+    copy_until_captured "gamma three"
+    history_is "gamma three|beta two|alpha one|"
 
     # Double tap, narrow to the oldest entry, Enter.
     paste_filtered "alp" "alpha one"
-    [[ "$(history_on_disk | tr '\n' '|')" == "alpha one|gamma three|beta two|" ]] \
-        || fail "after the paste the clip list holds: $(history_on_disk | tr '\n' '|')"
+    history_is "alpha one|gamma three|beta two|" "after the paste"
 
     # A slow pair opens nothing, and neither does a third tap right after
     # it, which starts the count afresh. The next capture shows that quillet
@@ -167,7 +80,7 @@ run_desktop() {
     "$tools/xkey" Control_R sleep:800 Control_R Control_R
     # Taps with Alt held are system keys: they count for nothing.
     "$tools/xkey" Alt_L:down Control_R Control_R Alt_L:up
-    copy "delta four"
+    copy_until_captured "delta four"
     popup_visible && fail "a slow pair of taps (800 ms), or a pair with Alt held, brought up the popup"
     target_has_focus || fail "the target lost the focus after a slow pair"
 
@@ -192,12 +105,10 @@ run_desktop() {
     stop_quillet
     start_quillet
     clear_target
-    copy "epsilon five"
-    [[ "$(history_on_disk | tr '\n' '|')" == "epsilon five|delta four|alpha one|gamma three|beta two|" ]] \
-        || fail "after the restart the clip list holds: $(history_on_disk | tr '\n' '|')"
+    copy_until_captured "epsilon five"
+    history_is "epsilon five|delta four|alpha one|gamma three|beta two|" "after the restart"
     paste_filtered "beta" "beta two"
-    [[ "$(history_on_disk | tr '\n' '|')" == "beta two|epsilon five|delta four|alpha one|gamma three|" ]] \
-        || fail "after the restart and a paste the clip list holds: $(history_on_disk | tr '\n' '|')"
+    history_is "beta two|epsilon five|delta four|alpha one|gamma three|" "after the restart and a paste"
 
     stop_quillet
     stop_target

@@ -8,8 +8,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib/desktop.sh"
 src=$(cd "$(dirname "$0")/../.." && pwd)
 
-root=$(mktemp -d /tmp/quillet-install.XXXXXX)
-echo "$root" >>"$APP_DIRS_FILE"
+root=$(fresh_work_dir install)
 chmod 755 "$root"
 
 fail() {

@@ -15,9 +15,8 @@
 # logs each text the first time it is converted). A second run with `histmax` 50 in the
 # settings file checks the trim on load and under load again.
 set -euo pipefail
-source "$(dirname "$0")/lib/desktop.sh"
+source "$(dirname "$0")/lib/program.sh"
 here=$(cd "$(dirname "$0")" && pwd)
-tools="$QUILLET_BUILD/tests/e2e/tools"
 burst=${LOAD_BURST:-10000}
 handover=${LOAD_HANDOVER_MS:-1}
 tick_seconds=${LOAD_TICK_SECONDS:-3}
@@ -26,11 +25,7 @@ patience=60000
 # A popup slower than this fails the test; the measured figure is printed.
 popup_limit=5000
 
-work=$(mktemp -d /tmp/quillet-load.XXXXXX)
-echo "$work" >>"$APP_DIRS_FILE"
-app=""
-pid=""
-target_pid=""
+work=$(fresh_work_dir load)
 owner_pid=""
 
 fail() {
@@ -41,66 +36,13 @@ fail() {
     exit 1
 }
 
-head_on_disk() { python3 "$here/lib/cliplist.py" "$app/cliplist.dat" --head 2>/dev/null; }
-
-# A child that has ended stays a zombie until it is waited for.
-ended() {
-    local state
-    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 0
-    [[ $state == Z* ]]
-}
-alive() { [[ -n "$pid" ]] && ! ended "$pid"; }
-check_alive() { alive || fail "the program died ($1)"; }
-
 # Every accepted capture saves, and every save writes one debug line.
 saves_so_far() { grep -c 'write with BOM' "$app/err.txt" 2>/dev/null || true; }
 
 start_program() {
     saves_at_start=$(saves_so_far)
     "$app/quillet" >>"$app/err.txt" 2>&1 &
-    pid=$!
-}
-
-# Copies a text with xclip until the program has it first on disk: a
-# program still starting misses a change made before it watched.
-copy_until_captured() {
-    local text=$1 attempt xclip_pid
-    for ((attempt = 0; attempt < 10; attempt++)); do
-        printf '%s' "$text" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
-        xclip_pid=$!
-        if wait_for 3000 '[[ "$(head_on_disk)" == "$text" ]]'; then
-            kill "$xclip_pid" 2>/dev/null || true
-            wait "$xclip_pid" 2>/dev/null || true
-            return 0
-        fi
-        kill "$xclip_pid" 2>/dev/null || true
-        wait "$xclip_pid" 2>/dev/null || true
-    done
-    fail "\"$text\" copied with xclip did not reach the clip list"
-}
-
-# Quits from the tray menu (its last entry) and checks the exit code.
-quit_program() {
-    local x y w h code
-    read -r x y w h < <("$tools/xtrayicons" quillet | head -n 1) || fail "the tray icon is gone"
-    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
-    wait_for 5000 menu_open || fail "a right click on the tray icon did not open the menu"
-    xdotool key Up Return
-    wait_for 10000 'ended "$pid"' || fail "終了 did not end the program"
-    set +e
-    wait "$pid"
-    code=$?
-    set -e
-    pid=""
-    [[ $code -eq 0 ]] || fail "exit code $code after 終了"
-}
-
-menu_open() {
-    local id
-    for id in $(xdotool search --onlyvisible --class quillet 2>/dev/null); do
-        xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_NET_WM_WINDOW_TYPE_POPUP_MENU' && return 0
-    done
-    return 1
+    quillet_pid=$!
 }
 
 # Starts a clipboard owner phase: clipburst MODE A B NAME. The owner of the
@@ -212,21 +154,17 @@ total_sent=0
 saves_at_start=0
 total_seen=0
 stop_children() {
-    local child
-    for child in $owner_pid $target_pid $pid; do
-        kill "$child" 2>/dev/null || true
-        wait "$child" 2>/dev/null || true
-    done
+    kill "$owner_pid" 2>/dev/null || true
+    wait "$owner_pid" 2>/dev/null || true
+    stop_target
+    stop_quillet
 }
 
 start_desktop
 trap 'stop_children; stop_desktop; cleanup_app_dirs' EXIT
 app=$(fresh_app_dir)
 start_program
-"$tools/targetwindow" "$work/target.txt" >/dev/null 2>&1 &
-target_pid=$!
-wait_for 15000 '[[ "$(cat "$work/target.txt.focus" 2>/dev/null)" == 1 ]]' \
-    || fail "the target window did not get the focus"
+start_target
 copy_until_captured "load-start"
 echo "load-start" >"$work/start.log"
 
@@ -272,9 +210,7 @@ owner_pid=""
 echo "small-end" >"$work/small-end.log"
 check_history 50 "${logs[@]}" "$work/small-start.log" "$work/small.log" "$work/small-end.log"
 quit_program
-kill "$target_pid" 2>/dev/null || true
-wait "$target_pid" 2>/dev/null || true
-target_pid=""
+stop_target
 
 worst=$(cat "$work"/*.probe | sed -n 's/^worst: \([0-9.]*\) ms.*/\1/p' | sort -g | tail -n 1)
 for name in burst tick flood small; do

@@ -28,7 +28,6 @@ windows_of() {
 popup_window() { xdotool search --all --onlyvisible --pid "$1" --name '^Input Dialog$' 2>/dev/null; }
 # shellcheck disable=SC2120  # called with a pid inside wait_for's condition
 tray_icons() { comm -23 <(windows_of "${1:-}" | sort) <(xdotool search --onlyvisible --name '^Input Dialog$' 2>/dev/null | sort); }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 app=$(fresh_app_dir)
 other=$(fresh_app_dir)

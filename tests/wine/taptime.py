@@ -8,17 +8,7 @@ import ctypes
 import sys
 import time
 
-x11 = ctypes.CDLL("libX11.so.6")
-xtst = ctypes.CDLL("libXtst.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x11.XStringToKeysym.restype = ctypes.c_ulong
-x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
-x11.XKeysymToKeycode.restype = ctypes.c_ubyte
-x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+from xtest import keycode, open_display, send, x11
 
 
 class WindowAttributes(ctypes.Structure):
@@ -38,14 +28,8 @@ IS_VIEWABLE = 2
 
 
 def main(window):
-    display = x11.XOpenDisplay(None)
-    if not display:
-        return 1
-    keycode = x11.XKeysymToKeycode(display, x11.XStringToKeysym(b"Control_R"))
-
-    def send(press):
-        xtst.XTestFakeKeyEvent(display, keycode, 1 if press else 0, 0)
-        x11.XSync(display, 0)
+    display = open_display("taptime")
+    control_r = keycode(display, "taptime", "Control_R")
 
     def viewable():
         attributes = WindowAttributes()
@@ -53,11 +37,11 @@ def main(window):
             return False
         return attributes.map_state == IS_VIEWABLE
 
-    send(True)
-    send(False)
+    send(display, control_r, True)
+    send(display, control_r, False)
     time.sleep(0.08)
-    send(True)
-    send(False)
+    send(display, control_r, True)
+    send(display, control_r, False)
     start = time.monotonic()
     while time.monotonic() - start < 5:
         if viewable():

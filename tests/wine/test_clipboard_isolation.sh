@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2016,SC2034,SC2294
+# shellcheck shell=bash disable=SC2016,SC2034
 # The Windows program under Wine, with programs of other processes on the
 # clipboard. A program that takes the clipboard with its text to be rendered
 # on request and then hangs: with Wine's notepad focused, Right Ctrl tapped
@@ -14,57 +14,21 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/wine.sh"
 
-dist=$QUILLET_WIN_BUILD/dist/quillet
-[[ -f "$dist/quillet.exe" ]] || { echo "no Windows build in $dist (run scripts/build-windows)"; exit 1; }
-popup_title="Input Dialog"
 taps=${QUILLET_TAPS:-5}
 
-now_ms() { date +%s%3N; }
-t0=$(now_ms)
-say() { echo "  $(($(now_ms) - t0)) ms: $*"; }
 # To standard error: some checks run inside $(...).
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
-# Polls a shell condition until it holds or MS milliseconds have passed.
-within() {
-    local deadline=$(($(now_ms) + $1))
-    shift
-    until eval "$@"; do
-        (($(now_ms) >= deadline)) && return 1
-        sleep 0.05
-    done
-}
 
-work=$(mktemp -d /tmp/quillet-wine-isolation.XXXXXX)
-echo "$work" >>"$APP_DIRS_FILE"
-app=$work/app
-mkdir "$app"
-cp -r "$dist/." "$app/"
-for tool in wintool clipowner; do
-    x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -static -municode "$here/$tool.c" \
-        -o "$work/$tool.exe" -luser32
-done
+wine_test_dirs wine-isolation wintool clipowner
 
 start_desktop --wm
 start_wine
 say "desktop and Wine ready"
 
-wintool() { wine "$work/wintool.exe" "$@" >/dev/null 2>&1; }
 clipowner() { wine "$work/clipowner.exe" "$@" >/dev/null 2>&1; }
-notepad_text() { wintool edittext Notepad "$(wine_path "$work/text.txt")" && cat "$work/text.txt"; }
-popup_shown() { xwininfo -name "$popup_title" 2>/dev/null | grep -q IsViewable; }
-focused() { [[ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" == "$1" ]]; }
-entry() { python3 "$here/cliplist.py" "$app/cliplist.dat" "$1" 2>/dev/null; }
-xkey() { python3 "$here/xkey.py" "$@"; }
-docked_icons() {
-    local panel count=0
-    for panel in $(xdotool search --classname '^panel$' 2>/dev/null); do
-        count=$((count + $(xwininfo -tree -id "$panel" | grep -c '"explorer.exe"')))
-    done
-    echo "$count"
-}
 # Whether TEXT is anywhere in the history files (decompressed) or in any
 # other file the program wrote beside itself.
 on_disk() {
@@ -88,10 +52,7 @@ EOF
 }
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : int((a[NR/2]+a[NR/2+1])/2)}'; }
 
-(cd "$app" && exec wine quillet.exe >"$work/quillet.log" 2>&1) &
-quillet_pid=$!
-disown "$quillet_pid"
-within 60000 '[[ $(docked_icons) -ge 1 ]]' || fail "no tray icon docked"
+start_quillet_exe
 say "tray icon docked"
 
 clipowner copy "first entry"
@@ -100,20 +61,7 @@ clipowner copy "second entry"
 within 15000 '[[ "$(entry 0)" == "second entry" ]]' || fail "a second copy did not reach cliplist.dat"
 say "copies of another process captured"
 
-# Wine's hook sees only keys that X delivers to a Wine window: notepad.
-wine notepad >/dev/null 2>&1 &
-disown $!
-within 30000 'xdotool search --name " - Notepad$" >/dev/null 2>&1' || fail "notepad did not start"
-notepad=$(xdotool search --name " - Notepad$" | head -n 1)
-notepad_title=$(xdotool getwindowname "$notepad")
-focus_notepad() {
-    local attempt
-    for attempt in 1 2 3; do
-        xdotool windowactivate --sync "$notepad" >/dev/null 2>&1 || true
-        within 5000 'focused "$notepad_title"' && return 0
-    done
-    fail "notepad does not take the focus"
-}
+start_notepad
 
 # Times $taps double taps with notepad focused, each from the second
 # release to the popup on the screen; prints the median in milliseconds.

@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2034,SC2294
+# shellcheck shell=bash
 # The Windows program under Wine, on a virtual desktop with a window manager
 # and a tray host: it docks its tray icon; texts copied with xclip enter its
 # history file; with Wine's notepad focused, Right Ctrl tapped twice opens the
@@ -9,34 +9,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/wine.sh"
 
-dist=$QUILLET_WIN_BUILD/dist/quillet
-[[ -f "$dist/quillet.exe" ]] || { echo "no Windows build in $dist (run scripts/build-windows)"; exit 1; }
-popup_title="Input Dialog"
-
-now_ms() { date +%s%3N; }
-t0=$(now_ms)
-say() { echo "  $(($(now_ms) - t0)) ms: $*"; }
 fail() {
     echo "FAIL: $*"
     exit 1
 }
-# Polls a shell condition until it holds or MS milliseconds have passed.
-within() {
-    local deadline=$(($(now_ms) + $1))
-    shift
-    until eval "$@"; do
-        (($(now_ms) >= deadline)) && return 1
-        sleep 0.05
-    done
-}
 
-work=$(mktemp -d /tmp/quillet-wine-e2e.XXXXXX)
-echo "$work" >>"$APP_DIRS_FILE"
-app=$work/app
-mkdir "$app"
-cp -r "$dist/." "$app/"
-x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -static -municode "$here/wintool.c" \
-    -o "$work/wintool.exe" -luser32
+wine_test_dirs wine-e2e wintool
 
 xclip_pid=""
 end_test() {
@@ -49,30 +27,13 @@ start_wine
 trap end_test EXIT
 say "desktop and Wine ready"
 
-wintool() { wine "$work/wintool.exe" "$@" >/dev/null 2>&1; }
-notepad_text() { wintool edittext Notepad "$(wine_path "$work/text.txt")" && cat "$work/text.txt"; }
-popup_shown() { xwininfo -name "$popup_title" 2>/dev/null | grep -q IsViewable; }
-focused() { [[ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" == "$1" ]]; }
-entry() { python3 "$here/cliplist.py" "$app/cliplist.dat" "$1" 2>/dev/null; }
-xkey() { python3 "$here/xkey.py" "$@"; }
-docked_icons() {
-    local panel count=0
-    for panel in $(xdotool search --classname '^panel$' 2>/dev/null); do
-        count=$((count + $(xwininfo -tree -id "$panel" | grep -c '"explorer.exe"')))
-    done
-    echo "$count"
-}
 copy_text() {
     printf '%s' "$1" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
     xclip_pid=$!
 }
 
 # Start-up: the tray icon docks in the tray host (Wine's explorer embeds it).
-(cd "$app" && exec wine quillet.exe >"$work/quillet.log" 2>&1) &
-quillet_pid=$!
-disown "$quillet_pid"
-within 60000 '[[ $(docked_icons) -ge 1 ]]' || fail "no tray icon docked"
-kill -0 "$quillet_pid" 2>/dev/null || fail "quillet.exe ended at start-up"
+start_quillet_exe
 say "tray icon docked"
 
 # Capture: each copied text heads the history file.
@@ -84,16 +45,7 @@ done
 [[ "$(entry 1)" == "${texts[1]}" && "$(entry 2)" == "${texts[0]}" ]] || fail "history order on disk"
 say "three texts in cliplist.dat"
 
-# Wine's hook sees only keys that X delivers to a Wine window: notepad.
-wine notepad >/dev/null 2>&1 &
-disown $!
-within 30000 'xdotool search --name " - Notepad$" >/dev/null 2>&1' || fail "notepad did not start"
-notepad=$(xdotool search --name " - Notepad$" | head -n 1)
-notepad_title=$(xdotool getwindowname "$notepad")
-focus_notepad() {
-    xdotool windowactivate --sync "$notepad" >/dev/null 2>&1 || true
-    within 5000 'focused "$notepad_title"' || fail "notepad does not take the focus"
-}
+start_notepad
 focus_notepad
 say "notepad focused"
 
@@ -109,7 +61,7 @@ within 10000 '[[ "$(notepad_text)" == "${texts[1]}" ]]' \
 popup_shown && fail "the popup stayed up after Enter"
 within 10000 '[[ "$(entry 0)" == "${texts[1]}" ]]' || fail "the pasted entry is not first on disk"
 [[ "$(entry 1)" == "${texts[2]}" && "$(entry 2)" == "${texts[0]}" ]] || fail "history order after the paste"
-[[ "$(python3 "$here/cliplist.py" "$app/cliplist.dat" count)" == 3 ]] || fail "duplicate entry after the paste"
+[[ "$(entry count)" == 3 ]] || fail "duplicate entry after the paste"
 say "pasted into notepad and first in cliplist.dat"
 
 # Taps while Alt is held arrive as system keys and are ignored. Escape

@@ -50,14 +50,22 @@ start_desktop() {
     "$tools/xwaitselection" _NET_SYSTEM_TRAY_S0 5000 || { echo "desktop: no tray host" >&2; return 1; }
 }
 
+# Makes a scratch directory /tmp/quillet-NAME.XXXXXX, removed on exit with
+# the program's directories, and prints it.
+APP_DIRS_FILE=$(mktemp /tmp/quillet-appdirs.XXXXXX)
+fresh_work_dir() {
+    local dir
+    dir=$(mktemp -d "/tmp/quillet-$1.XXXXXX")
+    echo "$dir" >>"$APP_DIRS_FILE"
+    echo "$dir"
+}
+
 # Copies the built program into a fresh directory (it keeps its files beside
 # its executable) and prints that directory.
-APP_DIRS_FILE=$(mktemp /tmp/quillet-appdirs.XXXXXX)
 fresh_app_dir() {
     local dir
-    dir=$(mktemp -d /tmp/quillet-app.XXXXXX)
+    dir=$(fresh_work_dir app)
     cp "$QUILLET_BUILD/src/quillet" "$dir/"
-    echo "$dir" >>"$APP_DIRS_FILE"
     echo "$dir"
 }
 
@@ -68,14 +76,29 @@ cleanup_app_dirs() {
 }
 trap 'stop_desktop; cleanup_app_dirs' EXIT
 
-# Polls a shell condition every 20 ms for up to $1 milliseconds of wall time.
+# Milliseconds of wall time.
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+
+# Polls a shell condition every 20 ms (every WAIT_FOR_POLL seconds when that
+# is set) for up to $1 milliseconds of wall time.
 wait_for() {
     local timeout=$1
     shift
-    local deadline=$(( ${EPOCHREALTIME/./} / 1000 + timeout ))
+    local deadline=$(($(now_ms) + timeout))
     until eval "$@"; do
-        (( ${EPOCHREALTIME/./} / 1000 >= deadline )) && return 1
-        sleep 0.02
+        (($(now_ms) >= deadline)) && return 1
+        sleep "${WAIT_FOR_POLL:-0.02}"
     done
     return 0
 }
+
+# Whether the child PID has ended: an ended child stays a zombie until it is
+# waited for.
+ended() {
+    local state
+    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 0
+    [[ $state == Z* ]]
+}
+
+# The name of the window with the keyboard focus (empty when there is none).
+focused_name() { xdotool getwindowfocus getwindowname 2>/dev/null || true; }

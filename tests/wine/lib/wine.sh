@@ -61,3 +61,84 @@ wine_path() {
     path=$(realpath -m "$1")
     echo "Z:${path//\//\\}"
 }
+
+# --- For the end-to-end tests under Wine (tests/wine/test_*.sh); fail is the
+# test's own (report and exit).
+
+WINE_TESTS_DIR=$(cd "$WINE_LIB_DIR/.." && pwd)
+popup_title="Input Dialog"
+
+# Milliseconds since the library was loaded, before a line of progress.
+WINE_T0=$(now_ms)
+say() { echo "  $(($(now_ms) - WINE_T0)) ms: $*"; }
+
+# Polls a shell condition every 50 ms until it holds or $1 milliseconds have
+# passed (what it asks of Wine is slow to answer anyway).
+within() { WAIT_FOR_POLL=0.05 wait_for "$@"; }
+
+# Makes the test's scratch directory ($work, removed on exit), copies the
+# Windows build into $work/app ($app) and builds the named tools of
+# tests/wine (TOOL.c) into $work.
+#   wine_test_dirs NAME [TOOL...]
+wine_test_dirs() {
+    local dist=$QUILLET_WIN_BUILD/dist/quillet tool
+    [[ -f "$dist/quillet.exe" ]] || { echo "no Windows build in $dist (run scripts/build-windows)"; exit 1; }
+    work=$(fresh_work_dir "$1")
+    shift
+    app=$work/app
+    mkdir "$app"
+    cp -r "$dist/." "$app/"
+    for tool in "$@"; do
+        x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -static -municode "$WINE_TESTS_DIR/$tool.c" \
+            -o "$work/$tool.exe" -luser32
+    done
+}
+
+wintool() { wine "$work/wintool.exe" "$@" >/dev/null 2>&1; }
+# Exact key events (tests/wine/xkey.py).
+xkey() { python3 "$WINE_TESTS_DIR/xkey.py" "$@"; }
+# Entry $1 of the history file (0 is the newest), or "count".
+entry() { python3 "$WINE_TESTS_DIR/cliplist.py" "$app/cliplist.dat" "$1" 2>/dev/null; }
+popup_shown() { xwininfo -name "$popup_title" 2>/dev/null | grep -q IsViewable; }
+focused() { [[ "$(focused_name)" == "$1" ]]; }
+
+# How many Wine tray icons the tray host holds (Wine's explorer embeds them).
+docked_icons() {
+    local panel count=0
+    for panel in $(xdotool search --classname '^panel$' 2>/dev/null); do
+        count=$((count + $(xwininfo -tree -id "$panel" | grep -c '"explorer.exe"')))
+    done
+    echo "$count"
+}
+
+# Starts quillet.exe from $app ($quillet_pid; its output in
+# $work/quillet.log) and waits for its tray icon.
+start_quillet_exe() {
+    (cd "$app" && exec wine quillet.exe >"$work/quillet.log" 2>&1) &
+    quillet_pid=$!
+    disown "$quillet_pid"
+    within 60000 '[[ $(docked_icons) -ge 1 ]]' || fail "no tray icon docked"
+    kill -0 "$quillet_pid" 2>/dev/null || fail "quillet.exe ended at start-up"
+}
+
+# Starts Wine's notepad: Wine's hook sees only keys that X delivers to a
+# Wine window. Sets its window ($notepad) and title ($notepad_title).
+start_notepad() {
+    wine notepad >/dev/null 2>&1 &
+    disown $!
+    within 30000 'xdotool search --name " - Notepad$" >/dev/null 2>&1' || fail "notepad did not start"
+    notepad=$(xdotool search --name " - Notepad$" | head -n 1)
+    # shellcheck disable=SC2034  # read in focus_notepad's condition
+    notepad_title=$(xdotool getwindowname "$notepad")
+}
+
+focus_notepad() {
+    for _ in 1 2 3; do
+        xdotool windowactivate --sync "$notepad" >/dev/null 2>&1 || true
+        within 5000 'focused "$notepad_title"' && return 0
+    done
+    fail "notepad does not take the focus"
+}
+
+# The text in notepad's edit control (read by wintool with WM_GETTEXT).
+notepad_text() { wintool edittext Notepad "$(wine_path "$work/text.txt")" && cat "$work/text.txt"; }
