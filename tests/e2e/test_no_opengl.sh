@@ -25,8 +25,14 @@ show_once() {
     env "$@" "$app/quillet" >"$work/err.txt" 2>&1 &
     quillet_pid=$!
     wait_for "$patience" '[[ -n "$(tray_icon_geometry)" ]]' || fail "the tray icon did not dock ($*)"
-    "$tools/xkey" Control_R Control_R
-    wait_for "$patience" popup_visible || fail "the hot key did not bring up the popup ($*)"
+    # The icon docks before the key watcher has started: a pair tapped too
+    # early is not seen, so it is tapped again until the popup is up.
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        "$tools/xkey" Control_R Control_R
+        wait_for 2000 popup_visible && break
+    done
+    popup_visible || fail "the hot key did not bring up the popup ($*)"
     "$tools/xkey" Escape
     wait_for "$patience" '! popup_visible' || fail "Escape did not hide the popup ($*)"
 }
