@@ -16,10 +16,12 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
-    ui->setupUi(this);
     lastTapTime = 0;
     tapCount = 0;
+    // The popup first: it puts the tray icon up, and this window's own form,
+    // which is never shown, can wait until after that.
     dialog = new InputDialog(nullptr);
+    ui->setupUi(this);
     // The detector runs where the hook procedure runs, which is not the GUI
     // thread on a real desktop: it only asks for the show, which the GUI
     // thread then does in its own time. The hook never waits for it.

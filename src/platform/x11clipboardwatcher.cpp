@@ -14,8 +14,9 @@ X11ClipboardWatcher::X11ClipboardWatcher(QObject *parent)
         HandOver::receivedValue<ClipboardSnapshot>();
         emit changed(snapshot);
     });
-    reader = new WorkerThread(worker, QStringLiteral("quillet clipboard reader"), this);
+    // Its first work once its thread runs, asked for before the thread exists.
     QMetaObject::invokeMethod(worker, &X11ClipboardReader::start, Qt::QueuedConnection);
+    reader = new WorkerThread(worker, QStringLiteral("quillet clipboard reader"), this);
 }
 
 X11ClipboardWatcher::~X11ClipboardWatcher()

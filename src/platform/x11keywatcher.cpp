@@ -45,6 +45,12 @@ X11KeyWatcher::~X11KeyWatcher()
     stop();
 }
 
+void X11KeyWatcher::begin()
+{
+    // A display without RECORD has been named at start-up already.
+    start();
+}
+
 bool X11KeyWatcher::start()
 {
     if (context)

@@ -28,6 +28,8 @@ public:
     // Opens the connections and starts recording; false when the display or
     // the RECORD extension is not there. Called on the watcher's thread.
     bool start();
+    // start(), as the first work of the watcher's thread.
+    void begin();
 
     static constexpr int restartDelayMs = 1000;
 

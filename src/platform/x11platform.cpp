@@ -146,17 +146,11 @@ Platform::HookHandle X11Platform::installKeyboardHook(HookProc proc)
     if (keyWatcher)
         return reinterpret_cast<HookHandle>(keyWatcher);
     auto *watcher = new X11KeyWatcher(proc);
-    auto *thread = new WorkerThread(watcher, QStringLiteral("quillet key watcher"));
-    // The one wait for another thread: ours, once, while it opens its
-    // connections.
-    bool started = false;
-    QMetaObject::invokeMethod(
-        watcher, [watcher] { return watcher->start(); }, Qt::BlockingQueuedConnection, &started);
-    if (!started) {
-        delete thread;
-        return 0;
-    }
-    keyWatcher = thread;
+    // Its first work once its thread runs, asked for before the thread
+    // exists: opening its connections takes a few milliseconds that start-up
+    // does not wait for. (A display without RECORD is named at start-up.)
+    QMetaObject::invokeMethod(watcher, &X11KeyWatcher::begin, Qt::QueuedConnection);
+    keyWatcher = new WorkerThread(watcher, QStringLiteral("quillet key watcher"));
     return reinterpret_cast<HookHandle>(keyWatcher);
 }
 

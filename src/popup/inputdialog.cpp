@@ -36,6 +36,17 @@ InputDialog::InputDialog(QWidget *parent)
 {
     // Frameless, no title bar, neither a tool window nor kept on top.
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint);
+
+    // The tray icon comes first: at start-up it is all the user sees, and
+    // the tray host docks it while the rest of the popup is built.
+    initTrayActions();
+    initTrayIcon();
+    connect(trayIcon, &QSystemTrayIcon::messageClicked, this, &InputDialog::onMessageClicked);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &InputDialog::onIconActivated);
+    initIcon();
+    trayIcon->setVisible(true);
+    QGuiApplication::sync();  // the request to dock leaves now, not after the build
+
     ui->setupUi(this);
 
     Settings *settings = Settings::instance();
@@ -113,13 +124,6 @@ InputDialog::InputDialog(QWidget *parent)
     clipboardWatcher = Platform::instance()->createClipboardWatcher(this);
     connect(clipboardWatcher, &ClipboardWatcher::changed, this, &InputDialog::onClipboardChanged);
     connect(clipboardChanges, &ChangeCoalescer::settled, this, &InputDialog::dataChanged);
-
-    initTrayActions();
-    initTrayIcon();
-    connect(trayIcon, &QSystemTrayIcon::messageClicked, this, &InputDialog::onMessageClicked);
-    connect(trayIcon, &QSystemTrayIcon::activated, this, &InputDialog::onIconActivated);
-    initIcon();
-    trayIcon->setVisible(true);
 
     // The form's own minimum is smaller than what its widgets need (the
     // preview alone asks for 500 pixels): never let the popup become so
