@@ -162,6 +162,19 @@ long X11Probe::residentKb() const
     return -1;
 }
 
+long X11Probe::proportionalKb() const
+{
+    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(child));
+    if (child <= 0 || !rollup.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = rollup.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
 void X11Probe::focusOwnWindow()
 {
     Display *d = dpy(display);

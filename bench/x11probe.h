@@ -39,6 +39,9 @@ public:
     void stop();
     // Resident memory of the program in KB (VmRSS), -1 when unknown.
     long residentKb() const;
+    // Its proportional set in KB (Pss of /proc/PID/smaps_rollup: shared
+    // pages counted by the share each process has), -1 when unknown.
+    long proportionalKb() const;
 
     // Puts the keyboard focus on a small window of the probe's own, as a
     // user's editor would hold it.
