@@ -50,9 +50,10 @@ void skipped(const char *reason)
 }
 }  // namespace
 
-Win32ClipboardReader::Win32ClipboardReader(quint32 guiThreadId, QObject *parent)
+Win32ClipboardReader::Win32ClipboardReader(quint32 guiThreadId, quint32 knownSequence, QObject *parent)
     : QObject(parent)
     , guiThread(guiThreadId)
+    , lastSequence(knownSequence)
     , probeRetry(this)
 {
     probeRetry.setSingleShot(true);
@@ -93,12 +94,14 @@ bool Win32ClipboardReader::start()
         return false;
     window = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    // What the clipboard holds already was not copied now.
-    lastSequence = GetClipboardSequenceNumber();
     listens = AddClipboardFormatListener(hwnd) != FALSE;
-    if (listens)
-        emit listening(reinterpret_cast<quintptr>(window));
-    return listens;
+    if (!listens)
+        return false;
+    emit listening(reinterpret_cast<quintptr>(window));
+    // A copy made while this thread started has sent no notice here.
+    if (GetClipboardSequenceNumber() != lastSequence)
+        clipboardUpdated();
+    return true;
 }
 
 void Win32ClipboardReader::clipboardUpdated()

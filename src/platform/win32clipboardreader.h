@@ -31,7 +31,11 @@ public:
     // `guiThreadId`: the thread whose windows own the clipboard after the
     // program's own copy. That owner renders as soon as its thread is free,
     // so it is read without asking it anything first.
-    explicit Win32ClipboardReader(quint32 guiThreadId, QObject *parent = nullptr);
+    // `knownSequence`: the clipboard's sequence number of the content that
+    // is no copy to take (what it held when the program started, or what a
+    // reader given up on was stuck with). A content after it, even one that
+    // came before this reader listens, is read.
+    Win32ClipboardReader(quint32 guiThreadId, quint32 knownSequence, QObject *parent = nullptr);
     // Stops listening and destroys the window; on the reader's thread.
     ~Win32ClipboardReader() override;
 

@@ -18,7 +18,9 @@ Win32ClipboardWatcher::Win32ClipboardWatcher(QObject *parent)
     deadline.setSingleShot(true);
     deadline.setInterval(readDeadlineMs);
     connect(&deadline, &QTimer::timeout, this, &Win32ClipboardWatcher::deadlinePassed);
-    startReader();
+    // What the clipboard holds already was not copied now; whatever comes
+    // from here on is, even before the reader's thread listens.
+    startReader(GetClipboardSequenceNumber());
 }
 
 Win32ClipboardWatcher::~Win32ClipboardWatcher()
@@ -35,9 +37,9 @@ Win32ClipboardWatcher::~Win32ClipboardWatcher()
     delete reader;
 }
 
-void Win32ClipboardWatcher::startReader()
+void Win32ClipboardWatcher::startReader(quint32 knownSequence)
 {
-    auto *worker = new Win32ClipboardReader(guiThread);
+    auto *worker = new Win32ClipboardReader(guiThread, knownSequence);
     connect(
         worker, &Win32ClipboardReader::listening, this, [this](quintptr window) { readerWindow = window; });
     connect(worker, &Win32ClipboardReader::readingStarted, this, &Win32ClipboardWatcher::onReadingStarted);
@@ -82,9 +84,12 @@ void Win32ClipboardWatcher::deadlinePassed()
         return;
     qDebug("quillet: the clipboard's owner did not hand over its content within 2 s; this copy is not "
            "taken into the history.");
+    // The stalled reader holds the clipboard open: nobody has changed it
+    // since, and this is the content to skip.
+    const quint32 stuck = GetClipboardSequenceNumber();
     Win32ClipboardReader::askToGiveUp(readerWindow);
     reader->abandon();
     delete reader;
     reader = nullptr;
-    startReader();
+    startReader(stuck);
 }

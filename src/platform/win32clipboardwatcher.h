@@ -30,7 +30,8 @@ public:
     int readersStarted() const { return started; }
 
 private:
-    void startReader();
+    // `knownSequence`: see Win32ClipboardReader.
+    void startReader(quint32 knownSequence);
     void onReadingStarted(bool ownContent);
     void onReadingEnded();
     void deadlinePassed();

@@ -37,7 +37,14 @@ InputDialog::InputDialog(QWidget *parent)
     // Frameless, no title bar, neither a tool window nor kept on top.
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint);
 
-    // The tray icon comes first: at start-up it is all the user sees, and
+    // The clipboard is watched from the start, before the tray icon tells
+    // the user that quillet runs: a copy made right after is taken. The
+    // reader's thread starts listening while the rest is built; its reports
+    // wait for the event loop.
+    clipboardWatcher = Platform::instance()->createClipboardWatcher(this);
+    connect(clipboardWatcher, &ClipboardWatcher::changed, this, &InputDialog::onClipboardChanged);
+
+    // The tray icon comes next: at start-up it is all the user sees, and
     // the tray host docks it while the rest of the popup is built.
     initTrayActions();
     initTrayIcon();
@@ -115,14 +122,12 @@ InputDialog::InputDialog(QWidget *parent)
     ui->lineEdit->setFocus(Qt::OtherFocusReason);
     ui->lineEdit->installEventFilter(this);
 
-    // The clipboard is read off the GUI thread; of a run of changes only the
-    // newest content is taken, once the event loop is free.
+    // Of a run of clipboard changes only the newest content is taken, once
+    // the event loop is free.
     clipboard = QGuiApplication::clipboard();
     saves = new SaveQueue(this);
     connect(saves, &SaveQueue::failed, this, &InputDialog::onSaveFailed);
     clipboardChanges = new ChangeCoalescer(this);
-    clipboardWatcher = Platform::instance()->createClipboardWatcher(this);
-    connect(clipboardWatcher, &ClipboardWatcher::changed, this, &InputDialog::onClipboardChanged);
     connect(clipboardChanges, &ChangeCoalescer::settled, this, &InputDialog::dataChanged);
 
     // The form's own minimum is smaller than what its widgets need (the

@@ -194,6 +194,7 @@ private slots:
     void snapshotMatchesQt_data();
     void snapshotMatchesQt();
     void burstReadNewestLast();
+    void copyWhileStartingIsTaken();
     void ownCopyComesBack();
     void ownerThatNeverAnswersIsSkipped();
     void ownerBusyForAMomentIsRead();
@@ -462,6 +463,23 @@ void TestWin32Clipboard::burstReadNewestLast()
     }
     QCOMPARE(last, count - 1);
     qDebug("%d changes, %d reads", count, int(seen.size()));
+#endif
+}
+
+void TestWin32Clipboard::copyWhileStartingIsTaken()
+{
+#ifdef Q_OS_WIN
+    delete watcher;
+    QVERIFY(putOnClipboard(owner, { { "13", utf16z("before the start") } }));
+    watcher = new Win32ClipboardWatcher;
+    connect(
+        watcher, &ClipboardWatcher::changed, this, [this](const ClipboardSnapshot &s) { seen.append(s); });
+    // Copied before the reader's thread can listen: no notice reaches it,
+    // and the copy is taken all the same. What was there before is not.
+    QVERIFY(putOnClipboard(owner, { { "13", utf16z("while starting") } }));
+    QTRY_VERIFY_WITH_TIMEOUT(seenText(QStringLiteral("while starting")), 5000);
+    QTest::qWait(200);
+    QCOMPARE(seen.size(), 1);
 #endif
 }
 
