@@ -9,6 +9,7 @@
 #include "preview/linepiece.h"
 #include "preview/piececutter.h"
 #include "preview/textedit.h"
+#include "repeatedtext.h"
 #include "settings/appdir.h"
 #include "settings/settings.h"
 
@@ -106,17 +107,6 @@ QTextCursor cursorAt(const TextEdit &edit, int position)
     QTextCursor cursor(edit.document());
     cursor.setPosition(position);
     return cursor;
-}
-
-QString repeated(const QString &unit, int length)
-{
-    QString text;
-    while (text.size() < length)
-        text += unit;
-    text.truncate(length);
-    if (text.at(length - 1).isHighSurrogate())
-        text.chop(1);
-    return text;
 }
 
 // The entry as the document's joined text gives it: each line break a line
@@ -223,6 +213,15 @@ private slots:
 
 private:
     TextEdit *makeEdit(const QString &text);
+    void writeKeywordList(const QByteArray &content);
+    // Colours told apart by colourCodes(): b keywords, c literals, d values,
+    // e comments, f the find expression.
+    static void useCodedColours();
+    // Shows `text` in a new edit with `find` and waits until all of it is in
+    // and coloured.
+    bool showSettled(const QString &text, const QRegExp &find);
+    // The line colours of `text` set at once and coloured in one pass.
+    static QStringList wholeCodes(const QString &text, const QRegExp &find);
     QTemporaryDir *dir = nullptr;
     TextEdit *edit = nullptr;
     QFont base;
@@ -264,14 +263,47 @@ TextEdit *TestTextEdit::makeEdit(const QString &text)
     return edit;
 }
 
-void TestTextEdit::construction()
+void TestTextEdit::writeKeywordList(const QByteArray &content)
 {
-    // With a keyword list present the editor colours from the start.
     QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
     QFile file(dir->path() + QStringLiteral("/list/.lst"));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("int\n");
-    file.close();
+    QCOMPARE(file.write(content), qint64(content.size()));
+}
+
+void TestTextEdit::useCodedColours()
+{
+    Settings *settings = Settings::instance();
+    settings->reservecolor = QColor(1, 0, 0);
+    settings->reteralcolor = QColor(2, 0, 0);
+    settings->valuecolor = QColor(3, 0, 0);
+    settings->commentcolor = QColor(4, 0, 0);
+    settings->findcolor = QColor(5, 0, 0);
+}
+
+bool TestTextEdit::showSettled(const QString &text, const QRegExp &find)
+{
+    if (!makeEdit(QString()))
+        return false;
+    edit->highlighter->setFindExpression(find, false);
+    edit->showText(text);
+    return QTest::qWaitFor([this] { return !edit->isLoading(); }, 30000)
+        && QTest::qWaitFor([this] { return edit->highlighter->pendingLines() == 0; }, 30000);
+}
+
+QStringList TestTextEdit::wholeCodes(const QString &text, const QRegExp &find)
+{
+    TextEdit whole;
+    whole.highlighter->setWorkBudget(-1);
+    whole.highlighter->setFindExpression(find, false);
+    whole.setPlainText(text);
+    return lineCodes(*whole.document());
+}
+
+void TestTextEdit::construction()
+{
+    // With a keyword list present the editor colours from the start.
+    writeKeywordList("int\n");
 
     QPointer<TextEdit> made = new TextEdit;
     edit = made;
@@ -646,8 +678,18 @@ void TestTextEdit::longLinesInPieces()
     QScrollBar *down = edit->verticalScrollBar();
     QScrollBar *across = edit->horizontalScrollBar();
     const int firstBlockEnd = qMax(0, edit->document()->firstBlock().layout()->lineCount() - 1);
+    // And at the last line of the first piece that goes on, whatever the
+    // font makes of the lines above it.
+    int firstBreak = 0;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        const LinePiece *piece = LinePiece::of(block);
+        if (piece && piece->continued) {
+            firstBreak = block.firstLineNumber() + qMax(0, block.lineCount() - 1);
+            break;
+        }
+    }
     bool seenPieceMark = false;
-    for (const int vertical : { 0, firstBlockEnd, down->maximum() / 2 }) {
+    for (const int vertical : { 0, firstBlockEnd, firstBreak, down->maximum() / 2 }) {
         for (const int sideways : { 0, across->maximum() }) {
             down->setValue(vertical);
             across->setValue(sideways);
@@ -751,18 +793,8 @@ void TestTextEdit::piecesGetTheColoursOfTheirLine_data()
 void TestTextEdit::piecesGetTheColoursOfTheirLine()
 {
     QFETCH(QString, find);
-    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
-    QFile list(dir->path() + QStringLiteral("/list/.lst"));
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write("SingleLineComment=//.*$\nint\nreturn\n");
-    list.close();
-    // Colours told apart by colourCodes().
-    Settings *settings = Settings::instance();
-    settings->reservecolor = QColor(1, 0, 0);
-    settings->reteralcolor = QColor(2, 0, 0);
-    settings->valuecolor = QColor(3, 0, 0);
-    settings->commentcolor = QColor(4, 0, 0);
-    settings->findcolor = QColor(5, 0, 0);
+    writeKeywordList("SingleLineComment=//.*$\nint\nreturn\n");
+    useCodedColours();
 
     QString code;
     for (int i = 0; code.size() < 3 * Highlighter::maxLocalLineLength; ++i)
@@ -771,19 +803,10 @@ void TestTextEdit::piecesGetTheColoursOfTheirLine()
         + QStringLiteral("\nreturn \"x\";\n") + code + QStringLiteral("\n// end;");
     const QRegExp expression(find, Qt::CaseSensitive, QRegExp::RegExp);
 
-    QVERIFY(makeEdit(QString()));
-    edit->highlighter->setFindExpression(expression, false);
-    edit->showText(text);
-    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(edit->highlighter->pendingLines(), 0, 30000);
+    QVERIFY(showSettled(text, expression));
     QVERIFY(edit->document()->blockCount() > 10);
-
-    TextEdit whole;
-    whole.highlighter->setWorkBudget(-1);
-    whole.highlighter->setFindExpression(expression, false);
-    whole.setPlainText(text);
-    QCOMPARE(whole.document()->blockCount(), 5);
-    const QStringList expected = lineCodes(*whole.document());
+    const QStringList expected = wholeCodes(text, expression);
+    QCOMPARE(expected.size(), 5);
     for (const QChar code : QStringLiteral("bcde"))
         QVERIFY(expected.at(3).contains(code));
     QCOMPARE(expected.at(3).contains(QLatin1Char('f')), !find.isEmpty());
@@ -842,37 +865,20 @@ void TestTextEdit::sharedBlocksColourEachLine_data()
 void TestTextEdit::sharedBlocksColourEachLine()
 {
     QFETCH(QString, find);
-    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("list")));
-    QFile list(dir->path() + QStringLiteral("/list/.lst"));
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write("SingleLineComment=//.*$\nint\n");
-    list.close();
-    Settings *settings = Settings::instance();
-    settings->reservecolor = QColor(1, 0, 0);
-    settings->reteralcolor = QColor(2, 0, 0);
-    settings->valuecolor = QColor(3, 0, 0);
-    settings->commentcolor = QColor(4, 0, 0);
-    settings->findcolor = QColor(5, 0, 0);
+    writeKeywordList("SingleLineComment=//.*$\nint\n");
+    useCodedColours();
 
     QString text;
     for (int i = 0; i < 3 * TextEdit::singleLines; ++i)
         text += QStringLiteral("int say \"a\nb\" %1 // c\r\n").arg(i % 10);
     const QRegExp expression(find, Qt::CaseSensitive, QRegExp::RegExp);
-    QVERIFY(makeEdit(QString()));
-    edit->highlighter->setFindExpression(expression, false);
-    edit->showText(text);
-    QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(edit->highlighter->pendingLines(), 0, 30000);
+    QVERIFY(showSettled(text, expression));
     int shared = 0;
     for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next())
         shared += LineGroup::of(block) != nullptr;
     QVERIFY(shared > 5);
 
-    TextEdit whole;
-    whole.highlighter->setWorkBudget(-1);
-    whole.highlighter->setFindExpression(expression, false);
-    whole.setPlainText(text);
-    const QStringList expected = lineCodes(*whole.document());
+    const QStringList expected = wholeCodes(text, expression);
     QCOMPARE(expected.size(), 6 * TextEdit::singleLines + 1);
     // A keyword, a value and a comment, and no literal: each quote stands
     // alone on its line.
