@@ -42,7 +42,7 @@ void measure(BenchEnv &env, const BenchOptions &options, const Case &size, int c
             qFatal("the capture was not saved");
         const double toDisk = nowMs() - start;
         QObject::disconnect(dialog.saveQueue(), &SaveQueue::idle, &dialog, nullptr);
-        return Figures { meter.stop(), toDisk };
+        return Figures { meter.stop().wall, toDisk };
     };
     // The first save creates the files; later ones also rotate the backup.
     const Figures first = captureOne(1);

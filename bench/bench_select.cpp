@@ -135,12 +135,7 @@ void measureSelect(BenchEnv &env, const BenchOptions &options, const QString &en
         popup.paint();
         return nowMs() - start;
     };
-    const double first = selectOnce();
-    const int runs = options.repeatsFor(first);
-    Samples samples;
-    for (int i = 0; i < runs; ++i)
-        samples.add(selectOnce());
-    samples.print(QStringLiteral("select entry"), sizes);
+    Samples::repeated(options, selectOnce).print(QStringLiteral("select entry"), sizes);
 }
 
 // Runs events until the lines in view have their final colours; returns
@@ -175,11 +170,8 @@ void measureViewColoured(
         popup.preview->viewport()->repaint();
         return nowMs() - start;
     };
-    Samples selected;
-    const int runs = options.repeatsFor(selectOnce());
-    for (int i = 0; i < runs; ++i)
-        selected.add(selectOnce());
-    selected.print(QStringLiteral("select entry, lines in view coloured"), sizes);
+    Samples::repeated(options, selectOnce)
+        .print(QStringLiteral("select entry, lines in view coloured"), sizes);
 
     int key = 0;
     auto findOnce = [&]() {
@@ -192,21 +184,9 @@ void measureViewColoured(
         popup.preview->viewport()->repaint();
         return nowMs() - start;
     };
-    Samples found;
-    const int findRuns = options.repeatsFor(findOnce());
-    for (int i = 0; i < findRuns; ++i)
-        found.add(findOnce());
-    found.print(QStringLiteral("new find expression, lines in view coloured"), sizes);
+    Samples::repeated(options, findOnce)
+        .print(QStringLiteral("new find expression, lines in view coloured"), sizes);
 }
-
-// The longest gap between two turns of a 1 ms ticker, in wall-clock time
-// and in processor time of the GUI thread (which leaves out the time other
-// processes of a busy machine took).
-struct Stall
-{
-    double wall = 0;
-    double cpu = 0;
-};
 
 // Runs the event loop while row 1 is selected, the preview scrolled page by
 // page, to the end, back, to the middle and sideways, its wrap mode switched
@@ -216,15 +196,7 @@ Stall longestStall(Popup &popup)
     popup.select(0);
     settle();
     QEventLoop loop;
-    QVector<double> ticks;
-    QVector<double> cpuTicks;
-    QTimer ticker;
-    ticker.setInterval(1);
-    QObject::connect(&ticker, &QTimer::timeout, [&]() {
-        ticks.append(nowMs());
-        cpuTicks.append(threadCpuMs());
-    });
-
+    StallMeter meter;
     QScrollBar *bar = popup.preview->verticalScrollBar();
     QScrollBar *sideways = popup.preview->horizontalScrollBar();
     int step = 0;
@@ -281,19 +253,11 @@ Stall longestStall(Popup &popup)
             break;
         }
     });
-    ticker.start();
+    meter.start();
     scroller.start();
-    ticks.append(nowMs());
-    cpuTicks.append(threadCpuMs());
     loop.exec();
-    ticker.stop();
     scroller.stop();
-    Stall worst;
-    for (int i = 1; i < ticks.size(); ++i) {
-        worst.wall = std::max(worst.wall, ticks.at(i) - ticks.at(i - 1));
-        worst.cpu = std::max(worst.cpu, cpuTicks.at(i) - cpuTicks.at(i - 1));
-    }
-    return worst;
+    return meter.stop();
 }
 
 void measureStall(
@@ -306,16 +270,7 @@ void measureStall(
     env.resetSettings(historyWith(entry));
     Settings::instance()->linewrap = wrap;
     Popup popup;
-    const int runs = options.smoke ? 1 : std::min(options.runs, 5);
-    Samples wall;
-    Samples cpu;
-    for (int i = 0; i < runs; ++i) {
-        const Stall stall = longestStall(popup);
-        wall.add(stall.wall);
-        cpu.add(stall.cpu);
-    }
-    wall.print(measure, sizes);
-    cpu.print(measure + QStringLiteral(", GUI thread CPU"), sizes);
+    printStalls(options, measure, sizes, [&popup] { return longestStall(popup); });
 }
 }  // namespace
 

@@ -29,50 +29,22 @@ void measure(BenchEnv &env, const BenchOptions &options, const QStringList &hist
         settle();
         return painted.isNull() ? -1.0 : elapsed;
     };
-    const double first = showOnce();
-    const int runs = options.repeatsFor(first);
-    Samples samples;
-    for (int i = 0; i < runs; ++i)
-        samples.add(showOnce());
-    samples.print(QStringLiteral("show popup"), sizes);
+    Samples::repeated(options, showOnce).print(QStringLiteral("show popup"), sizes);
 }
 
-// The longest gap between two turns of a 1 ms ticker from the show (the
-// first one after the popup is built, then later ones) until a second of
-// idling has passed, in wall-clock time and in processor time of the GUI
-// thread (which leaves out the time other processes of a busy machine took).
-struct Stall
-{
-    double wall = 0;
-    double cpu = 0;
-};
-
+// The longest stall from the show (the first one after the popup is built,
+// then later ones) until a second of idling has passed.
 Stall longestStall(InputDialog &dialog)
 {
     dialog.hide();
     settle();
     QEventLoop loop;
-    QVector<double> ticks;
-    QVector<double> cpuTicks;
-    QTimer ticker;
-    ticker.setInterval(1);
-    QObject::connect(&ticker, &QTimer::timeout, [&]() {
-        ticks.append(nowMs());
-        cpuTicks.append(threadCpuMs());
-    });
+    StallMeter meter;
     QTimer::singleShot(10, &dialog, [&dialog]() { dialog.show(); });
     QTimer::singleShot(1000, &loop, &QEventLoop::quit);
-    ticker.start();
-    ticks.append(nowMs());
-    cpuTicks.append(threadCpuMs());
+    meter.start();
     loop.exec();
-    ticker.stop();
-    Stall worst;
-    for (int i = 1; i < ticks.size(); ++i) {
-        worst.wall = std::max(worst.wall, ticks.at(i) - ticks.at(i - 1));
-        worst.cpu = std::max(worst.cpu, cpuTicks.at(i) - cpuTicks.at(i - 1));
-    }
-    return worst;
+    return meter.stop();
 }
 
 void measureStall(
@@ -80,16 +52,8 @@ void measureStall(
 {
     env.resetSettings(history);
     InputDialog dialog;
-    const int runs = options.smoke ? 1 : std::min(options.runs, 5);
-    Samples wall;
-    Samples cpu;
-    for (int i = 0; i < runs; ++i) {
-        const Stall stall = longestStall(dialog);
-        wall.add(stall.wall);
-        cpu.add(stall.cpu);
-    }
-    wall.print(QStringLiteral("longest stall, show popup"), sizes);
-    cpu.print(QStringLiteral("longest stall, show popup, GUI thread CPU"), sizes);
+    printStalls(options, QStringLiteral("longest stall, show popup"), sizes,
+        [&dialog] { return longestStall(dialog); });
 }
 }  // namespace
 

@@ -100,6 +100,15 @@ double Samples::max() const
     return values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end());
 }
 
+Samples Samples::repeated(const BenchOptions &options, const std::function<double()> &once)
+{
+    const int runs = options.repeatsFor(once());
+    Samples samples;
+    for (int i = 0; i < runs; ++i)
+        samples.add(once());
+    return samples;
+}
+
 void Samples::print(const QString &measure, const QString &sizes, const QString &unit) const
 {
     if (values.isEmpty()) {
@@ -243,11 +252,17 @@ StallMeter::StallMeter()
 {
     ticker->setInterval(1);
     ticker->setTimerType(Qt::PreciseTimer);
-    QObject::connect(ticker, &QTimer::timeout, [this] {
-        const double now = nowMs();
-        longest = qMax(longest, now - last);
-        last = now;
-    });
+    QObject::connect(ticker, &QTimer::timeout, [this] { turn(); });
+}
+
+void StallMeter::turn()
+{
+    const double now = nowMs();
+    const double nowCpu = threadCpuMs();
+    longest.wall = qMax(longest.wall, now - last);
+    longest.cpu = qMax(longest.cpu, nowCpu - lastCpu);
+    last = now;
+    lastCpu = nowCpu;
 }
 
 StallMeter::~StallMeter()
@@ -257,16 +272,32 @@ StallMeter::~StallMeter()
 
 void StallMeter::start()
 {
-    longest = 0;
+    longest = Stall();
     last = nowMs();
+    lastCpu = threadCpuMs();
     ticker->start();
 }
 
-double StallMeter::stop()
+Stall StallMeter::stop()
 {
     ticker->stop();
-    longest = qMax(longest, nowMs() - last);
+    turn();
     return longest;
+}
+
+void printStalls(const BenchOptions &options, const QString &measure, const QString &sizes,
+    const std::function<Stall()> &once)
+{
+    const int runs = options.smoke ? 1 : std::min(options.runs, 5);
+    Samples wall;
+    Samples cpu;
+    for (int i = 0; i < runs; ++i) {
+        const Stall stall = once();
+        wall.add(stall.wall);
+        cpu.add(stall.cpu);
+    }
+    wall.print(measure, sizes);
+    cpu.print(measure + QStringLiteral(", GUI thread CPU"), sizes);
 }
 
 bool runUntil(const std::function<bool()> &done, int timeoutMs)

@@ -47,6 +47,10 @@ public:
     void print(
         const QString &measure, const QString &sizes, const QString &unit = QStringLiteral("ms")) const;
 
+    // Runs `once` as often as `options` allow for what its first run took;
+    // the first run is left out (it warms caches up).
+    static Samples repeated(const BenchOptions &options, const std::function<double()> &once);
+
 private:
     QVector<double> values;
 };
@@ -89,6 +93,15 @@ private:
 // Processes events until one pass handles none (bounded).
 void settle();
 
+// A longest stall in milliseconds: in wall-clock time, and in processor
+// time of the GUI thread, which leaves out the time other processes of a
+// busy machine took.
+struct Stall
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
 // The longest stall of the event loop over a stretch of work: a precise
 // 1 ms timer fires whenever the loop is free, and the longest gap between
 // two of its turns (or between start() and the first turn, or the last turn
@@ -103,14 +116,21 @@ public:
     StallMeter &operator=(const StallMeter &) = delete;
 
     void start();
-    // Returns the longest stall in milliseconds.
-    double stop();
+    Stall stop();
 
 private:
+    void turn();
+
     QTimer *ticker;
     double last = 0;
-    double longest = 0;
+    double lastCpu = 0;
+    Stall longest;
 };
+
+// Runs `once` (which returns its longest stall) up to five times and prints
+// the wall-clock and the processor-time figures of `measure`.
+void printStalls(const BenchOptions &options, const QString &measure, const QString &sizes,
+    const std::function<Stall()> &once);
 
 // Runs the event loop until `done()` is true or `timeoutMs` passed; false
 // on time-out.

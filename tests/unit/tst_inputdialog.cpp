@@ -86,6 +86,27 @@ QStringList slicedHistory()
     return history;
 }
 
+// A shown popup over slicedHistory() whose search takes one slice at a time,
+// only when the test runs it.
+struct SteppedPopup
+{
+    static QStringList stored()
+    {
+        const QStringList history = slicedHistory();
+        PopupFixture::resetSettings(history);
+        return history;
+    }
+    SteppedPopup()
+    {
+        dialog.listFilter()->setSliceBudget(0);
+        dialog.show();
+    }
+
+    PopupFixture fixture;
+    const QStringList history = stored();
+    InputDialog dialog;
+};
+
 // What the popup's plain algorithm lists for `prefix`.
 QVector<int> plainRows(const QStringList &history, const QString &prefix, Qt::CaseSensitivity mode)
 {
@@ -956,12 +977,9 @@ void TestInputDialog::slicedFilterEqualsPlain()
 // and the count of the matches found so far, while it goes on.
 void TestInputDialog::firstRowsShowWhileSearching()
 {
-    PopupFixture fixture;
-    const QStringList history = slicedHistory();
-    PopupFixture::resetSettings(history);
-    InputDialog dialog;
-    dialog.listFilter()->setSliceBudget(0);
-    dialog.show();
+    SteppedPopup popup;
+    InputDialog &dialog = popup.dialog;
+    const QStringList &history = popup.history;
     type(dialog, QStringLiteral("e"));
 
     // The key press searched the first entry, which holds an e.
@@ -985,12 +1003,9 @@ void TestInputDialog::firstRowsShowWhileSearching()
 
 void TestInputDialog::captureDuringSearchListsAll()
 {
-    PopupFixture fixture;
-    const QStringList history = slicedHistory();
-    PopupFixture::resetSettings(history);
-    InputDialog dialog;
-    dialog.listFilter()->setSliceBudget(0);
-    dialog.show();
+    SteppedPopup popup;
+    InputDialog &dialog = popup.dialog;
+    const QStringList &history = popup.history;
     type(dialog, QStringLiteral("filler"));
     QVERIFY(dialog.isFiltering());
 
@@ -1014,12 +1029,9 @@ void TestInputDialog::captureDuringSearchListsAll()
 
 void TestInputDialog::shiftDeleteDuringSearch()
 {
-    PopupFixture fixture;
-    const QStringList history = slicedHistory();
-    PopupFixture::resetSettings(history);
-    InputDialog dialog;
-    dialog.listFilter()->setSliceBudget(0);
-    dialog.show();
+    SteppedPopup popup;
+    InputDialog &dialog = popup.dialog;
+    const QStringList &history = popup.history;
     auto *lineEdit = widget<LineEdit>(dialog, "lineEdit");
     type(dialog, QStringLiteral("l"));
     for (int i = 0; i < 6; ++i)
@@ -1042,12 +1054,9 @@ void TestInputDialog::shiftDeleteDuringSearch()
 
 void TestInputDialog::showDuringSearchListsAll()
 {
-    PopupFixture fixture;
-    const QStringList history = slicedHistory();
-    PopupFixture::resetSettings(history);
-    InputDialog dialog;
-    dialog.listFilter()->setSliceBudget(0);
-    dialog.show();
+    SteppedPopup popup;
+    InputDialog &dialog = popup.dialog;
+    const QStringList &history = popup.history;
     type(dialog, QStringLiteral("needle"));
     QVERIFY(dialog.isFiltering());
     QTest::keyClick(widget<LineEdit>(dialog, "lineEdit"), Qt::Key_Escape);
@@ -1099,11 +1108,8 @@ void TestInputDialog::enterDuringSearch()
     QFETCH(QStringList, keys);
     QFETCH(int, slicesBeforeEnter);
     QFETCH(QString, pasted);
-    PopupFixture fixture;
-    PopupFixture::resetSettings(slicedHistory());
-    InputDialog dialog;
-    dialog.listFilter()->setSliceBudget(0);
-    dialog.show();
+    SteppedPopup popup;
+    InputDialog &dialog = popup.dialog;
     for (const QString &text : keys)
         type(dialog, text);
     for (int i = 0; i < slicesBeforeEnter; ++i)

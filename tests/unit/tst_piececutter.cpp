@@ -4,19 +4,9 @@
 #include <tuple>
 
 #include "preview/piececutter.h"
+#include "repeatedtext.h"
 
 namespace {
-QString repeated(const QString &unit, int length)
-{
-    QString text;
-    while (text.size() < length)
-        text += unit;
-    text.truncate(length);
-    if (text.at(length - 1).isHighSurrogate())
-        text.chop(1);
-    return text;
-}
-
 // The grapheme boundaries of `text`, found over the whole of it.
 QVector<bool> boundaries(const QString &text)
 {
