@@ -96,6 +96,9 @@ InputDialog::InputDialog(QWidget *parent)
     ui->tableView->horizontalHeader()->setVisible(false);
     ui->tableView->setSortingEnabled(false);
     ui->tableView->setFont(settings->inpFont);
+    // A row holds no more text than its width can show.
+    model->setRowTextLimit(ui->tableView->visibleCharacters());
+    connect(ui->tableView, &TableView::visibleCharactersChanged, model, &InputTableModel::setRowTextLimit);
     ui->tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The selected row looks the same whether or not the list has the focus.
     ui->tableView->setStyleSheet(

@@ -28,7 +28,17 @@ QVariant InputTableModel::data(const QModelIndex &index, int role) const
     const int at = position(index.row());
     if (at < 0)
         return QVariant();
-    return listText(history->at(at));
+    return listText(history->at(at), textLimit);
+}
+
+void InputTableModel::setRowTextLimit(int limit)
+{
+    limit = qBound(1, limit, listTextLimit);
+    if (limit == textLimit)
+        return;
+    textLimit = limit;
+    if (count > 0)
+        emit dataChanged(index(0, 0), index(count - 1, 0), { Qt::DisplayRole });
 }
 
 bool InputTableModel::removeRows(int row, int n, const QModelIndex &parent)

@@ -44,9 +44,16 @@ public:
     // reading only the start of a huge entry.
     static QString listText(const QString &entry, int limit = listTextLimit);
     static constexpr int listTextLimit = 1024;
+    // Rows show at most `limit` characters (at most listTextLimit): the
+    // view lays out and elides each row's whole text when it paints, so a
+    // row text no longer than what its width can hold keeps the painting
+    // of long entries cheap.
+    void setRowTextLimit(int limit);
+    int rowTextLimit() const { return textLimit; }
 
 private:
     int count = 0;
+    int textLimit = listTextLimit;
     QVector<int> *rows;
     const QStringList *history = nullptr;
 };

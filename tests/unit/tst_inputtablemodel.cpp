@@ -29,6 +29,9 @@ private slots:
     void removeRows();
     void appendRows();
     void viewRepublishesCurrentChanges();
+    void rowTextLimit();
+    void rowsLookTheSameCut_data();
+    void rowsLookTheSameCut();
 };
 
 void TestInputTableModel::displayText_data()
@@ -252,6 +255,64 @@ void TestInputTableModel::viewRepublishesCurrentChanges()
     view.setCurrentIndex(model.index(0, 0));
     QCOMPARE(spy.count(), 2);
     QCOMPARE(spy.at(1).at(1).toModelIndex(), model.index(1, 0));
+}
+
+void TestInputTableModel::rowTextLimit()
+{
+    const QString longEntry = QString(3000, QLatin1Char('x'));
+    QStringList history { longEntry, QStringLiteral("short") };
+    InputTableModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setHistory(&history);
+    fill(model, { 0, 1 });
+    QCOMPARE(model.data(model.index(0, 0)).toString().size(), InputTableModel::listTextLimit + 1);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.setRowTextLimit(40);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(0, 0));
+    QCOMPARE(changed.at(0).at(1).toModelIndex(), model.index(1, 0));
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QString(40, QLatin1Char('x')) + QChar(0x2026));
+    QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("short"));
+    model.setRowTextLimit(40);
+    QCOMPARE(changed.count(), 1);
+    // Never more than the fixed cap, never nothing.
+    model.setRowTextLimit(1 << 20);
+    QCOMPARE(model.rowTextLimit(), InputTableModel::listTextLimit);
+    model.setRowTextLimit(0);
+    QCOMPARE(model.rowTextLimit(), 1);
+}
+
+void TestInputTableModel::rowsLookTheSameCut_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("narrowest characters") << QString(3000, QLatin1Char('i'));
+    QTest::newRow("blanks") << QString(3000, QLatin1Char(' ')) + QLatin1Char('x');
+    QTest::newRow("code") << QStringLiteral("int main() { return 0; }\n").repeated(200);
+    QTest::newRow("wide characters") << QStringLiteral("日本語のテキスト").repeated(300);
+}
+
+// The row text the view gets is cut to what its width can show: elided to
+// the column, it looks as the whole text would.
+void TestInputTableModel::rowsLookTheSameCut()
+{
+    QFETCH(QString, entry);
+    QStringList history { entry };
+    InputTableModel model;
+    model.setHistory(&history);
+    fill(model, { 0 });
+    TableView view;
+    view.setModel(&model);
+    for (const int width : { 120, 400, 1200 }) {
+        view.resize(width, 200);
+        model.setRowTextLimit(view.visibleCharacters());
+        const QFontMetrics metrics(view.font());
+        const int column = view.viewport()->width();
+        const QString cut = model.data(model.index(0, 0)).toString();
+        QVERIFY(cut.size() < InputTableModel::listTextLimit);
+        QCOMPARE(metrics.elidedText(cut, Qt::ElideRight, column),
+            metrics.elidedText(InputTableModel::listText(entry), Qt::ElideRight, column));
+    }
 }
 
 QTEST_MAIN(TestInputTableModel)
