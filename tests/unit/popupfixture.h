@@ -8,6 +8,8 @@
 #include "settings/appdir.h"
 #include "settings/settings.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -35,11 +37,25 @@ struct PopupFixture
         loadPopupResources();
         Platform::setInstance(&platform);
         AppDir::setOverride(dir.path());
+        settleClipboardNotices();
     }
     ~PopupFixture()
     {
         AppDir::setOverride(QString());
         Platform::setInstance(nullptr);
+    }
+    // Windows tells of a clipboard change with a posted message that may come
+    // well after the change (under Wine, after the X11 clipboard has been
+    // synchronised): the notice of an earlier test's copy must not reach
+    // this test's popup, which watches the clipboard from its start.
+    static void settleClipboardNotices()
+    {
+#ifdef Q_OS_WIN
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 150)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+#endif
     }
     PopupFixture(const PopupFixture &) = delete;
     PopupFixture &operator=(const PopupFixture &) = delete;
