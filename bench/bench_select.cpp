@@ -121,6 +121,17 @@ QStringList historyWith(const QString &entry)
     return { makeEntry(0, 100), entry };
 }
 
+// Milliseconds from selecting row 1 (row 0 selected and settled before)
+// until `shown` has returned; -1 when it failed.
+double timeSelect(Popup &popup, const std::function<bool()> &shown)
+{
+    popup.select(0);
+    settle();
+    const double start = nowMs();
+    popup.select(1);
+    return shown() ? nowMs() - start : -1.0;
+}
+
 void measureSelect(BenchEnv &env, const BenchOptions &options, const QString &entry, const QString &sizes)
 {
     if (!wanted(QStringLiteral("select entry"), sizes))
@@ -128,12 +139,10 @@ void measureSelect(BenchEnv &env, const BenchOptions &options, const QString &en
     env.resetSettings(historyWith(entry));
     Popup popup;
     auto selectOnce = [&]() {
-        popup.select(0);
-        settle();
-        const double start = nowMs();
-        popup.select(1);
-        popup.paint();
-        return nowMs() - start;
+        return timeSelect(popup, [&popup] {
+            popup.paint();
+            return true;
+        });
     };
     Samples::repeated(options, selectOnce).print(QStringLiteral("select entry"), sizes);
 }
@@ -161,14 +170,12 @@ void measureViewColoured(
     env.resetSettings(historyWith(entry));
     Popup popup;
     auto selectOnce = [&]() {
-        popup.select(0);
-        settle();
-        const double start = nowMs();
-        popup.select(1);
-        if (!waitViewColoured(popup.preview))
-            return -1.0;
-        popup.preview->viewport()->repaint();
-        return nowMs() - start;
+        return timeSelect(popup, [&popup] {
+            if (!waitViewColoured(popup.preview))
+                return false;
+            popup.preview->viewport()->repaint();
+            return true;
+        });
     };
     Samples::repeated(options, selectOnce)
         .print(QStringLiteral("select entry, lines in view coloured"), sizes);
