@@ -210,6 +210,7 @@ private slots:
     void sharedBlocksColourEachLine_data();
     void sharedBlocksColourEachLine();
     void linesInViewColouredFirst();
+    void closedWhileALineIsSearched();
 
 private:
     TextEdit *makeEdit(const QString &text);
@@ -910,6 +911,34 @@ void TestTextEdit::linesInViewColouredFirst()
     QVERIFY(colourCodes(edit->topBlock())
                 .contains(QLatin1Char('a' + Settings::instance()->findcolor.red() % 26)));
     QTRY_COMPARE(edit->highlighter->pendingLines(), 0);
+}
+
+// Closing the preview while the line matcher still searches a long line
+// neither waits for the search nor lets its late answer reach anything.
+void TestTextEdit::closedWhileALineIsSearched()
+{
+    writeKeywordList("SingleLineComment=//.*$\nint\nreturn\n");
+    QString line;
+    while (line.size() < 2 * 1024 * 1024)
+        line += QStringLiteral("int v = 1; return 0x1f; ");
+    for (int round = 0; round < 3; ++round) {
+        QVERIFY(makeEdit(QString()));
+        // Never matches: the search goes through the whole line.
+        edit->highlighter->setFindExpression(QRegExp(QStringLiteral("v[0-9]+x")), false);
+        edit->showText(line);
+        // The lines in view ask the matcher at once; its search of the whole
+        // line takes longer than this.
+        QTest::qWait(30);
+        QVERIFY(edit->highlighter->pendingLines() > 0);
+        QElapsedTimer closing;
+        closing.start();
+        delete edit;
+        edit = nullptr;
+        QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
+        QTest::qWait(100);
+    }
+    // For comparison: left alone, the same search ends with every line coloured.
+    QVERIFY(showSettled(line, QRegExp(QStringLiteral("v[0-9]+x"))));
 }
 
 QTEST_MAIN(TestTextEdit)
