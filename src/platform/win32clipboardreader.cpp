@@ -122,10 +122,12 @@ void Win32ClipboardReader::clipboardUpdated()
 
 void Win32ClipboardReader::giveUp()
 {
+    // Being replaced or ending: no read starts from here on, not even one
+    // for a change that is already on its way.
+    gaveUp = true;
     if (!holding)
         return;
     holding = false;
-    gaveUp = true;
     // The stalled call returns only when its owner answers; the clipboard
     // is free for everybody else from now on.
     CloseClipboard();

@@ -52,8 +52,8 @@ public:
     static constexpr qint64 maxDataBytes = qint64(128) << 20;
 
     // Asks the reader whose window is `window` to give up the read in
-    // flight and close the clipboard at once. Returns at once; callable from
-    // any thread. Does nothing when the reader is not reading.
+    // flight and close the clipboard at once, and to start no other read.
+    // Returns at once; callable from any thread.
     static void askToGiveUp(quintptr window);
 
     // Called by the reader's window on the reader's thread.

@@ -583,6 +583,9 @@ void TestWin32Clipboard::quitWhileReadStalls()
     watcher = nullptr;
     const qint64 quitMs = quitting.elapsed();
     QVERIFY2(quitMs < Win32ClipboardWatcher::quitTimeoutMs + 500, qPrintable(QString::number(quitMs)));
+    // The stalled reader was told to let go; no read starts after the quit.
+    QTRY_COMPARE_WITH_TIMEOUT(GetOpenClipboardWindow(), HWND(nullptr), 500);
+    QTest::qWait(300);
     QCOMPARE(GetOpenClipboardWindow(), HWND(nullptr));
     QVERIFY(seen.isEmpty());
 #endif
