@@ -1,5 +1,9 @@
 #include "fakeplatform.h"
 
+#include "clipboardwatcher.h"
+
+#include <QMetaObject>
+
 FakePlatform::FakePlatform() = default;
 FakePlatform::~FakePlatform() = default;
 
@@ -79,6 +83,19 @@ void FakePlatform::injectKey(quint32 vk, quint32 flags)
 {
     log << QStringLiteral("injectKey %1 %2").arg(vk).arg(flags);
     injected << QStringLiteral("%1 %2").arg(vk).arg(flags);
+}
+
+ClipboardWatcher *FakePlatform::createClipboardWatcher(QObject *parent)
+{
+    ClipboardWatcher *watcher = Platform::createClipboardWatcher(parent);
+    if (!copiedAtWatchStart.isEmpty()) {
+        ClipboardSnapshot snapshot;
+        snapshot.text = copiedAtWatchStart;
+        snapshot.formats << QStringLiteral("text/plain");
+        QMetaObject::invokeMethod(
+            watcher, [watcher, snapshot] { emit watcher->changed(snapshot); }, Qt::QueuedConnection);
+    }
+    return watcher;
 }
 
 QString FakePlatform::sessionProblem() const

@@ -26,6 +26,7 @@ public:
     bool windowRect(WindowId window, QRect *rect) override;
     bool setForegroundWindow(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
+    ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
     QString sessionProblem() const override;
 
     // Sends one key event through the installed hook procedure, as the
@@ -44,6 +45,10 @@ public:
     WindowId focus = 0;
     QRect rect;
     QString problem;
+    // When not empty, a clipboard watcher made now has a report of this text
+    // already on its way, as when something is copied while the program
+    // starts: the event loop delivers it.
+    QString copiedAtWatchStart;
 
     // The installed hook procedure, if any.
     HookProc hookProc = nullptr;

@@ -37,3 +37,6 @@ ClipboardWatcher *Platform::createClipboardWatcher(QObject *parent)
 {
     return new QtClipboardWatcher(parent);
 }
+
+void Platform::flushWindowRequests()
+{ }

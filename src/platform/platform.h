@@ -101,6 +101,11 @@ public:
     // watches Qt's clipboard on the GUI thread.
     virtual ClipboardWatcher *createClipboardWatcher(QObject *parent);
 
+    // Sends the requests Qt has queued for the window system (such as the
+    // tray icon's request to dock) now, without handling any event: safe in
+    // the middle of building a window. The base does nothing.
+    virtual void flushWindowRequests();
+
     // A line for the user when this desktop session cannot serve the global
     // hot key or the paste (for example a Wayland session); empty when fine.
     virtual QString sessionProblem() const;

@@ -11,11 +11,13 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QWindow>
+#include <QX11Info>
 
 #include <X11/Xatom.h>
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <xcb/xcb.h>
 
 #include <time.h>
 #include <unistd.h>
@@ -384,6 +386,13 @@ ClipboardWatcher *X11Platform::createClipboardWatcher(QObject *parent)
     if (X11ClipboardWatcher::isSupported(display()))
         return new X11ClipboardWatcher(parent);
     return Platform::createClipboardWatcher(parent);
+}
+
+void X11Platform::flushWindowRequests()
+{
+    // Qt's own connection, not ours: it carries the requests of Qt's windows.
+    if (xcb_connection_t *qtConnection = QX11Info::isPlatformX11() ? QX11Info::connection() : nullptr)
+        xcb_flush(qtConnection);
 }
 
 QString X11Platform::sessionProblem() const

@@ -39,6 +39,7 @@ public:
     bool setForegroundWindow(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
     ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
+    void flushWindowRequests() override;
     QString sessionProblem() const override;
 
     // EWMH: whether a window manager runs that keeps _NET_ACTIVE_WINDOW.

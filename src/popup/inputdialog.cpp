@@ -52,7 +52,9 @@ InputDialog::InputDialog(QWidget *parent)
     connect(trayIcon, &QSystemTrayIcon::activated, this, &InputDialog::onIconActivated);
     initIcon();
     trayIcon->setVisible(true);
-    QGuiApplication::sync();  // the request to dock leaves now, not after the build
+    // The request to dock leaves now, not after the build. No event is
+    // handled here: a clipboard report must not reach a popup half built.
+    Platform::instance()->flushWindowRequests();
 
     ui->setupUi(this);
 

@@ -187,6 +187,7 @@ private slots:
     void noMatchKeepsPreview();
     void clearingShowsAll();
     void captureShowsAll();
+    void copyWhileBuildingIsTakenAfter();
     void clipboardBurstTakenOnce();
     void zoomFiveTimes();
     void zoomNeverBelowOnePoint();
@@ -578,6 +579,20 @@ void TestInputDialog::captureShowsAll()
     QCOMPARE(widget<LineEdit>(dialog, "lineEdit")->text(), QStringLiteral("abc"));
     QCOMPARE(widget<QLabel>(dialog, "lblCount")->text(), QStringLiteral("8/8"));
     QCOMPARE(Settings::instance()->history, dialog.history());
+}
+
+void TestInputDialog::copyWhileBuildingIsTakenAfter()
+{
+    // A copy made while the program starts is reported while the popup is
+    // being built: it is taken once the event loop runs, by a whole popup.
+    PopupFixture fixture;
+    PopupFixture::resetSettings(sampleHistory);
+    fixture.platform.copiedAtWatchStart = QStringLiteral("copied at start");
+    InputDialog dialog;
+    QCOMPARE(dialog.history(), sampleHistory);
+    QTRY_COMPARE(dialog.history().value(0), QStringLiteral("copied at start"));
+    QCOMPARE(shownRows(dialog).value(0), QStringLiteral("copied at start"));
+    QCOMPARE(widget<QLabel>(dialog, "lblCount")->text(), QStringLiteral("8/8"));
 }
 
 void TestInputDialog::clipboardBurstTakenOnce()
