@@ -17,7 +17,7 @@ Platform::HookHandle FakePlatform::installKeyboardHook(HookProc proc)
 qintptr FakePlatform::callNextHook(HookHandle, int code, quintptr message, qintptr)
 {
     log << QStringLiteral("callNextHook %1 %2").arg(code).arg(message);
-    return 0;
+    return nextHookResult;
 }
 
 quint32 FakePlatform::tickCount()

@@ -50,6 +50,10 @@ public:
     // starts: the event loop delivers it.
     QString copiedAtWatchStart;
 
+    // What callNextHook answers: not 0, so that a hook procedure that
+    // returns something of its own instead is told apart.
+    qintptr nextHookResult = 0x5eed;
+
     // The installed hook procedure, if any.
     HookProc hookProc = nullptr;
     // Every call the program made, in order, e.g. "setForegroundWindow 42",

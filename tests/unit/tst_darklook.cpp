@@ -109,23 +109,32 @@ private slots:
         QVERIFY(sheet.open(QIODevice::WriteOnly));
         sheet.write("QDialog { color: red; }");
         sheet.close();
+        const QString sheetBefore = QStringLiteral("QLabel { color: blue; }");
+        qApp->setStyleSheet(sheetBefore);
         const QPalette before = QApplication::palette();
         Settings settings;
         settings.load();
         settings.darkmode = false;
         settings.paletteWindow = QColor(1, 2, 3);
         DarkLook::install(settings, dir.path());
-        QVERIFY(qApp->styleSheet().isEmpty());
+        QCOMPARE(qApp->styleSheet(), sheetBefore);
         QCOMPARE(QApplication::palette(), before);
+        qApp->setStyleSheet(QString());
     }
 
-    void applyWithoutSheetKeepsNoSheet()
+    void applyWithoutSheetKeepsTheSheet()
     {
+        // Without a sheet file the dark look sets only the palette: the
+        // application's sheet is not replaced, not even by an empty one.
         QTemporaryDir dir;
+        const QString sheetBefore = QStringLiteral("QLabel { color: blue; }");
+        qApp->setStyleSheet(sheetBefore);
         Settings settings;
         settings.load();
         DarkLook::install(settings, dir.path());
-        QVERIFY(qApp->styleSheet().isEmpty());
+        QCOMPARE(qApp->styleSheet(), sheetBefore);
+        QCOMPARE(QApplication::palette().color(QPalette::Window), QColor(53, 53, 53));
+        qApp->setStyleSheet(QString());
     }
 };
 

@@ -56,7 +56,7 @@ private slots:
 
         // Every key event is passed on to the next hook.
         platform.log.clear();
-        QCOMPARE(platform.sendKey(Keys::KeyDownMessage, 'A'), qintptr(0));
+        QCOMPARE(platform.sendKey(Keys::KeyDownMessage, 'A'), platform.nextHookResult);
         QCOMPARE(platform.log, QStringList { QStringLiteral("callNextHook 0 256") });
 
         // The main window owns the popup.

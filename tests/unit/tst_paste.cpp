@@ -174,14 +174,19 @@ void TestPaste::enterPastesIntoTarget()
     fixture.platform.log.clear();
 
     // The keys go out only after the entry is on the clipboard.
+    bool clipboardChanged = false;
     QStringList injectedAtClipboardChange;
-    QMetaObject::Connection watch = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-        [&] { injectedAtClipboardChange = fixture.platform.injected; });
+    QMetaObject::Connection watch
+        = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [&] {
+              clipboardChanged = true;
+              injectedAtClipboardChange = fixture.platform.injected;
+          });
     QTest::keyClick(lineEdit(dialog), Qt::Key_Return);
     disconnect(watch);
 
     QVERIFY(!dialog.isVisible());
     QCOMPARE(QGuiApplication::clipboard()->text(), history.at(1));
+    QVERIFY(clipboardChanged);  // the write happened during the paste
     QVERIFY(injectedAtClipboardChange.isEmpty());
     QCOMPARE(fixture.platform.log, pasted);
     QCOMPARE(fixture.platform.injected,

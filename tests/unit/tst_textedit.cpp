@@ -557,7 +557,12 @@ void TestTextEdit::longTextComesInSlices()
 {
     QFETCH(QString, text);
     QFETCH(bool, sliced);
+    // Keywords and a find rule, so that there are colours to compare.
+    writeKeywordList("SingleLineComment=//.*$\nint\n");
+    useCodedColours();
+    const QRegExp find(QStringLiteral("line 1[0-9]*"));
     QVERIFY(makeEdit(QString()));
+    edit->highlighter->setFindExpression(find, false);
     edit->showText(text);
     QCOMPARE(edit->isLoading(), sliced);
     if (sliced) {
@@ -577,7 +582,11 @@ void TestTextEdit::longTextComesInSlices()
     whole.resize(edit->size());
     whole.setLineWrapMode(QPlainTextEdit::NoWrap);
     whole.highlighter->setWorkBudget(-1);
+    whole.highlighter->setFindExpression(find, false);
     whole.setPlainText(text);
+    const QString wholeColours = lineCodes(*whole.document()).join(QString());
+    QCOMPARE(wholeColours.contains(QLatin1Char('b')), text.contains(QStringLiteral("int")));  // keyword
+    QCOMPARE(wholeColours.contains(QLatin1Char('f')), text.contains(QStringLiteral("line 1")));  // found
     // The first lines have a block each, as in the whole text; past them
     // short lines share blocks.
     const int lines = whole.document()->blockCount();
