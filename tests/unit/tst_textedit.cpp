@@ -496,6 +496,16 @@ void TestTextEdit::sameMarksAsACharacterWalk_data()
     QTest::newRow("long line scrolled sideways") << longLine << false << 0 << 3000;
     QTest::newRow("long lines scrolled both ways")
         << QString(longLine + QLatin1Char('\n')).repeated(40) << false << 12 << 5000;
+    // A line separator breaks the line inside a block, wrapped or not.
+    const QString separated = longLine + QChar(QChar::LineSeparator) + QStringLiteral("\tnext\u3000")
+        + QChar(QChar::LineSeparator) + longLine + QStringLiteral("\n\tafter\u3000");
+    QTest::newRow("line separators, long lines") << separated << false << 0 << 0;
+    QTest::newRow("line separators, scrolled sideways") << separated << false << 0 << 3000;
+    QTest::newRow("line separators, wrapped") << separated << true << 0 << 0;
+    const QString shortFirst = QStringLiteral("\tshort\u3000") + QChar(QChar::LineSeparator) + longLine
+        + QChar(QChar::LineSeparator) + QStringLiteral("\u3000tail\t\n\tafter");
+    QTest::newRow("line separators, short line first") << shortFirst << false << 0 << 0;
+    QTest::newRow("line separators, short line first, sideways") << shortFirst << false << 0 << 200;
     QString many;
     for (int i = 0; i < 200; ++i)
         many += QStringLiteral("\t%1\u3000\n").arg(i);
