@@ -78,6 +78,12 @@ void Settings::load()
         direct->setIniCodec("UTF-8");
     }
     QSettings &ini = direct ? *direct : *draft.settings();
+    // A family whose name starts with "@" (a vertical-writing font on
+    // Windows) is stored as "@@...", which the guard holds back.
+    const auto family = [&ini, &draft](const QString &key, const QString &fallback) {
+        const QString held = draft.isOpen() ? draft.heldText(key) : QString();
+        return held.isEmpty() ? ini.value(key, fallback).toString() : held;
+    };
 
     size = ini.value(QStringLiteral("size"), QSize(700, 500)).toSize();
     ignoreCase = ini.value(QStringLiteral("case"), true).toBool();
@@ -95,11 +101,11 @@ void Settings::load()
     // One QFont serves both fonts: a point size the font refuses (0 or less)
     // leaves the size read for the text font in place for the input font.
     QFont font;
-    font.setFamily(ini.value(QStringLiteral("font/text_family"), QStringLiteral("IPAゴシック")).toString());
+    font.setFamily(family(QStringLiteral("font/text_family"), QStringLiteral("IPAゴシック")));
     font.setPointSize(ini.value(QStringLiteral("font/text_pointSize"), 14).toInt());
     font.setWeight(ini.value(QStringLiteral("font/text_bold"), false).toBool() ? 75 : 50);
     textFont = font;
-    font.setFamily(ini.value(QStringLiteral("font/inp_family"), QStringLiteral("MS UI Gothic")).toString());
+    font.setFamily(family(QStringLiteral("font/inp_family"), QStringLiteral("MS UI Gothic")));
     font.setPointSize(ini.value(QStringLiteral("font/inp_pointSize"), 9).toInt());
     font.setWeight(ini.value(QStringLiteral("font/inp_bold"), false).toBool() ? 75 : 50);
     inpFont = font;

@@ -176,6 +176,96 @@ private slots:
         }
     }
 
+    // Lines kept away from QSettings (values with "@" or "\\") survive
+    // every save as the text they were, in their section; none is decoded.
+    void heldLinesSurvive_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QStringList>("lines");
+        const QByteArray list("@Variant(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)");
+        QTest::newRow("variant") << "[General]\nhistmax=" + list + "\ntabcolm=8\n"
+                                 << "General" << QStringList { "histmax=" + list };
+        QTest::newRow("quoted variant") << "[extra]\nq=\"" + list + "\"\n"
+                                        << "extra" << QStringList { "q=\"" + list + "\"" };
+        QTest::newRow("variant spelled with an escape")
+            << QByteArray("[extra]\nv=\\x40Variant(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)\n") << "extra"
+            << QStringList { "v=\\x40Variant(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)" };
+        QTest::newRow("variant inside a list") << "[extra]\nl=1, " + list + "\n"
+                                               << "extra" << QStringList { "l=1, " + list };
+        QTest::newRow("date and time")
+            << QByteArray("[General]\nd=@DateTime(\\0\\0\\0\\x10\\0\\xff\\xff\\xff)\n") << "General"
+            << QStringList { "d=@DateTime(\\0\\0\\0\\x10\\0\\xff\\xff\\xff)" };
+        QTest::newRow("ordinary values, CR LF and a byte order mark")
+            << QByteArray(
+                   "\xef\xbb\xbfnote=@home\r\n[extra]\r\nmine=kept\r\npath=C:\\\\tools\r\nmail=a@b.c\r\n")
+            << "extra" << QStringList { "path=C:\\\\tools", "mail=a@b.c" };
+        QTest::newRow("before any section")
+            << QByteArray("note=@home\nhistmax=9\n") << "General" << QStringList { "note=@home" };
+        QTest::newRow("a section of held lines only")
+            << QByteArray("[paths]\nhome=@home\nwork=D:\\\\work\n") << "paths"
+            << QStringList { "home=@home", "work=D:\\\\work" };
+        QTest::newRow("the fuzzed four-billion list")
+            << QByteArray::fromBase64("bF0Kc2l6ZT1AU2l6ZSgtMSA5OTnhuTk5OTk5OTkDAAAAc2U9bWEFYmUKaGlzdG1h"
+                                      "eD1AVmFyaWFudChcMFwwXDBcdDeanzBcMF"
+                                      "wwXHgxNFwwKQpbZm9udF0KJGVdCmJhY2tjbwpiYWM=")
+            << "General"
+            << QStringList { QString::fromUtf8(
+                   QByteArray::fromBase64("aGlzdG1heD1AVmFyaWFudChcMFwwXDBcdDeanzBcMFwwXHgxNFwwKQ==")) };
+    }
+    void heldLinesSurvive()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, section);
+        QFETCH(QStringList, lines);
+        QVERIFY(writeBytes(iniPath(), ini));
+        for (int round = 0; round < 3; ++round) {
+            Settings *s = reloaded();
+            QCOMPARE(s->histmax, ini.contains("histmax=9") ? 9 : 500);
+            s->history = QStringList { QStringLiteral("entry %1").arg(round) };
+            expectDebugLine();
+            s->save();
+            const QString text = withoutBom(readBytes(iniPath()));
+            const QStringList fileLines = text.split(QLatin1String(lineEnd));
+            // Each once, in its section (after its header, before the next).
+            const int header = fileLines.indexOf(QLatin1Char('[') + section + QLatin1Char(']'));
+            QVERIFY2(header >= 0, qPrintable(text));
+            int next = header + 1;
+            while (next < fileLines.size() && !fileLines.at(next).startsWith(QLatin1Char('[')))
+                ++next;
+            int previous = header;
+            for (const QString &line : lines) {
+                QCOMPARE(fileLines.count(line), 1);
+                const int at = fileLines.indexOf(line);
+                QVERIFY2(at > previous && at < next, qPrintable(text));
+                previous = at;
+            }
+            // Everything the program writes is there too.
+            QVERIFY(text.contains(QStringLiteral("size=@Size(700 500)")));
+            QVERIFY(text.contains(QStringLiteral("text_family=")));
+        }
+    }
+
+    // A family whose name starts with "@" (Windows names its vertical-writing
+    // fonts so) is written as QSettings spells it, "@@...", and read back.
+    void familyStartingWithAt()
+    {
+        QVERIFY(writeBytes(iniPath(), "[font]\ntext_family=@@MS Gothic\ninp_family=@Meiryo\n"));
+        Settings *s = reloaded();
+        QCOMPARE(s->textFont.family(), QStringLiteral("@MS Gothic"));
+        // A lone "@" is QSettings' escape, not a family it wrote: not read.
+        QCOMPARE(s->inpFont.family(), QStringLiteral("MS UI Gothic"));
+        s->inpFont.setFamily(QStringLiteral("@Yu Gothic"));
+        s->history = QStringList { QStringLiteral("x") };
+        expectDebugLine();
+        s->save();
+        const QStringList fileLines = withoutBom(readBytes(iniPath())).split(QLatin1String(lineEnd));
+        QCOMPARE(fileLines.count(QStringLiteral("text_family=@@MS Gothic")), 1);
+        QCOMPARE(fileLines.count(QStringLiteral("inp_family=@@Yu Gothic")), 1);
+        QCOMPARE(fileLines.filter(QRegularExpression(QStringLiteral("^inp_family="))).size(), 1);
+        QCOMPARE(reloaded()->inpFont.family(), QStringLiteral("@Yu Gothic"));
+    }
+
     void colourNamesAreWrittenAsHex()
     {
         QVERIFY(writeBytes(iniPath(), "[color]\nhlbackcolor=steelblue\n[palette]\nLink=#ABCDEF\n"));
