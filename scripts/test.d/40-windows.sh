@@ -78,6 +78,25 @@ done
 stop_wine
 stop_desktop
 
+# The zip a user downloads, unpacked into a fresh folder: the end-to-end
+# tests run the program from there, with what the zip holds and nothing else.
+zip=$(bash scripts/package-windows 2>/dev/null | tail -n 1)
+unpacked=$(mktemp -d /tmp/quillet-unzipped.XXXXXX)
+trap 'cleanup_stage; rm -rf "$unpacked"' EXIT
+if [[ -f "$zip" ]] && unzip -q "$zip" -d "$unpacked"; then
+    for file in quillet.exe Qt5Core.dll Qt5Gui.dll Qt5Widgets.dll Qt5Network.dll platforms/qwindows.dll \
+        libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll README.txt LICENSES/README.txt \
+        LICENSES/LGPL-3.0.txt LICENSES/GPL-3.0.txt LICENSES/MinGW-w64-GCC-runtime.txt \
+        LICENSES/MinGW-w64-runtime.txt; do
+        [[ -s "$unpacked/quillet/$file" ]] || { echo "FAIL the zip lacks $file"; failed=1; }
+    done
+    echo "zip: $(basename "$zip"), $(du -k "$zip" | cut -f1) KB, $(unzip -Z1 "$zip" | grep -vc '/$') files"
+    export QUILLET_WIN_APP=$unpacked/quillet
+else
+    echo "FAIL the Windows zip (scripts/package-windows)"
+    failed=1
+fi
+
 # The end-to-end tests share the prefix made above; each runs its own desktop.
 export QUILLET_WINEPREFIX=$WINEPREFIX
 for test in tests/wine/test_*.sh; do

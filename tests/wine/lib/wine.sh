@@ -77,12 +77,13 @@ say() { echo "  $(($(now_ms) - WINE_T0)) ms: $*"; }
 within() { WAIT_FOR_POLL=0.05 wait_for "$@"; }
 
 # Makes the test's scratch directory ($work, removed on exit), copies the
-# Windows build into $work/app ($app) and builds the named tools of
-# tests/wine (TOOL.c) into $work.
+# Windows program into $work/app ($app) and builds the named tools of
+# tests/wine (TOOL.c) into $work. The program is the folder QUILLET_WIN_APP
+# names (the unpacked zip in the test stage), else the build's.
 #   wine_test_dirs NAME [TOOL...]
 wine_test_dirs() {
-    local dist=$QUILLET_WIN_BUILD/dist/quillet tool
-    [[ -f "$dist/quillet.exe" ]] || { echo "no Windows build in $dist (run scripts/build-windows)"; exit 1; }
+    local dist=${QUILLET_WIN_APP:-$QUILLET_WIN_BUILD/dist/quillet} tool
+    [[ -f "$dist/quillet.exe" ]] || { echo "no Windows program in $dist (run scripts/build-windows)"; exit 1; }
     work=$(fresh_work_dir "$1")
     shift
     app=$work/app
