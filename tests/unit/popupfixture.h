@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 inline void loadPopupResources()
 {
@@ -41,6 +42,10 @@ struct PopupFixture
     }
     ~PopupFixture()
     {
+        // The filter line's clear button fades with an animation that has
+        // no parent and ends itself at the next tick of Qt's animation timer
+        // once its button is gone: let it, so that none is left at exit.
+        QTest::qWait(40);
         AppDir::setOverride(QString());
         Platform::setInstance(nullptr);
     }

@@ -582,7 +582,7 @@ void TestTextEdit::longTextComesInSlices()
         QVERIFY(early.isEmpty() || early.last().glyph != endMark);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!edit->isLoading(), 20000);
-    QTRY_COMPARE(edit->highlighter->pendingLines(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(edit->highlighter->pendingLines(), 0, 30000);
     QCOMPARE(edit->toPlainText(), QTextDocument(text).toPlainText());
 
     QCOMPARE(edit->joinedText(), withLineFeeds(text));
