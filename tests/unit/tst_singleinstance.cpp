@@ -320,57 +320,27 @@ void TestSingleInstance::privateDirectory_data()
     QTest::addColumn<QString>("fallback");
     QTest::addColumn<QString>("runtime");
     QTest::addColumn<QString>("taken");
-    QTest::newRow("missing: made with 0700") << "missing"
-                                             << "unset"
-                                             << "fallback";
-    QTest::newRow("exists with 0700") << "0700"
-                                      << "unset"
-                                      << "fallback";
-    QTest::newRow("mode 0755") << "0755"
-                               << "unset"
-                               << "refused";
-    QTest::newRow("mode 0777") << "0777"
-                               << "unset"
-                               << "refused";
-    QTest::newRow("mode 0750") << "0750"
-                               << "unset"
-                               << "refused";
-    QTest::newRow("another owner") << "other owner"
-                                   << "unset"
-                                   << "refused";
-    QTest::newRow("a link to a private folder") << "symlink"
-                                                << "unset"
-                                                << "refused";
-    QTest::newRow("a file") << "file"
-                            << "unset"
-                            << "refused";
-    QTest::newRow("runtime dir good") << "missing"
-                                      << "0700"
-                                      << "runtime";
-    QTest::newRow("runtime dir good, fallback bad") << "0777"
-                                                    << "0700"
-                                                    << "runtime";
-    QTest::newRow("runtime dir mode 0755") << "missing"
-                                           << "0755"
-                                           << "fallback";
-    QTest::newRow("runtime dir mode 0777") << "missing"
-                                           << "0777"
-                                           << "fallback";
-    QTest::newRow("runtime dir of another owner") << "missing"
-                                                  << "other owner"
-                                                  << "fallback";
-    QTest::newRow("runtime dir missing") << "missing"
-                                         << "missing"
-                                         << "fallback";
-    QTest::newRow("runtime dir a link") << "missing"
-                                        << "symlink"
-                                        << "fallback";
-    QTest::newRow("runtime dir relative") << "missing"
-                                          << "relative"
-                                          << "fallback";
-    QTest::newRow("runtime dir bad, fallback bad") << "0755"
-                                                   << "0755"
-                                                   << "refused";
+    const auto row = [](const char *name, const char *fallback, const char *runtime, const char *taken) {
+        QTest::newRow(name) << QString::fromLatin1(fallback) << QString::fromLatin1(runtime)
+                            << QString::fromLatin1(taken);
+    };
+    row("missing: made with 0700", "missing", "unset", "fallback");
+    row("exists with 0700", "0700", "unset", "fallback");
+    row("mode 0755", "0755", "unset", "refused");
+    row("mode 0777", "0777", "unset", "refused");
+    row("mode 0750", "0750", "unset", "refused");
+    row("another owner", "other owner", "unset", "refused");
+    row("a link to a private folder", "symlink", "unset", "refused");
+    row("a file", "file", "unset", "refused");
+    row("runtime dir good", "missing", "0700", "runtime");
+    row("runtime dir good, fallback bad", "0777", "0700", "runtime");
+    row("runtime dir mode 0755", "missing", "0755", "fallback");
+    row("runtime dir mode 0777", "missing", "0777", "fallback");
+    row("runtime dir of another owner", "missing", "other owner", "fallback");
+    row("runtime dir missing", "missing", "missing", "fallback");
+    row("runtime dir a link", "missing", "symlink", "fallback");
+    row("runtime dir relative", "missing", "relative", "fallback");
+    row("runtime dir bad, fallback bad", "0755", "0755", "refused");
 }
 
 #ifdef Q_OS_UNIX
@@ -416,6 +386,11 @@ void TestSingleInstance::privateDirectory()
         linkTarget, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     QVERIFY(prepare(fallbackDir, fallback, linkTarget));
     QString runtimeDir;
+    struct RestoreCurrent
+    {
+        QString dir = QDir::currentPath();
+        ~RestoreCurrent() { QDir::setCurrent(dir); }
+    } restore;
     if (runtime == QLatin1String("relative")) {
         runtimeDir = QStringLiteral("run");
         QVERIFY(QDir::setCurrent(tmp->path()));
@@ -430,8 +405,18 @@ void TestSingleInstance::privateDirectory()
     if (taken == QLatin1String("refused")) {
         QVERIFY2(dir.isEmpty(), qPrintable(dir));
         QVERIFY(error.contains(fallbackDir));
-        // A refused folder is left as it was: nothing is made inside it.
-        QVERIFY(!QFileInfo::exists(fallbackDir + QStringLiteral("/x")));
+        // A refused folder is left as it was: neither made private nor
+        // written into (nor the folder a link points to).
+        const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        QVERIFY(QDir(linkTarget).entryList(all).isEmpty());
+        struct stat status = {};
+        QCOMPARE(::lstat(QFile::encodeName(fallbackDir).constData(), &status), 0);
+        bool octal = false;
+        const uint mode = fallback.toUInt(&octal, 8);
+        if (octal) {
+            QCOMPARE(uint(status.st_mode & 0777), mode);
+            QVERIFY(QDir(fallbackDir).entryList(all).isEmpty());
+        }
         return;
     }
     QVERIFY2(error.isEmpty(), qPrintable(error));
