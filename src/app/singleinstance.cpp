@@ -1,17 +1,14 @@
 #include "singleinstance.h"
 
+#include "platform/instanceguard.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QTimer>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 // One request line a later start sends, and the running process's answer.
@@ -19,25 +16,20 @@ const QByteArray showRequest = QByteArrayLiteral("show\n");
 const QByteArray shownAnswer = QByteArrayLiteral("shown");
 // Longer lines are not requests of ours.
 constexpr qint64 maxLine = 64;
-
-QString userTag()
-{
-#ifdef Q_OS_UNIX
-    return QString::number(::getuid());
-#else
-    const QString user
-        = qEnvironmentVariable("USERDOMAIN") + QLatin1Char('\\') + qEnvironmentVariable("USERNAME");
-    return QString::fromLatin1(
-        QCryptographicHash::hash(user.toUtf8(), QCryptographicHash::Sha256).toHex().left(8));
-#endif
-}
 }  // namespace
 
 SingleInstance::SingleInstance(const QString &appDir, QObject *parent)
     : QObject(parent)
-    , serverName_(serverName(appDir))
-    , lockPath(QDir::temp().filePath(serverName_ + QStringLiteral(".lock")))
-{ }
+{
+    socketName_ = socketName(appDir, &error);
+#ifdef Q_OS_WIN
+    // A mutex of the session's own namespace, named after user and directory.
+    lockName = QStringLiteral("Local\\") + socketName_;
+#else
+    if (!socketName_.isEmpty())
+        lockName = socketName_ + QStringLiteral(".lock");
+#endif
+}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -51,7 +43,21 @@ QString SingleInstance::serverName(const QString &appDir)
 #endif
     const QByteArray hash
         = QCryptographicHash::hash(dir.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    return QStringLiteral("quillet-") + userTag() + QLatin1Char('-') + QString::fromLatin1(hash);
+    return QStringLiteral("quillet-") + InstanceGuard::instance()->userTag() + QLatin1Char('-')
+        + QString::fromLatin1(hash);
+}
+
+QString SingleInstance::socketName(const QString &appDir, QString *error)
+{
+    QString why;
+    const QString dir = InstanceGuard::instance()->socketDirectory(&why);
+    if (dir.isEmpty() && !why.isEmpty()) {
+        if (error)
+            *error = why;
+        return QString();
+    }
+    const QString name = serverName(appDir);
+    return dir.isEmpty() ? name : dir + QLatin1Char('/') + name;
 }
 
 bool SingleInstance::isListening() const
@@ -61,17 +67,23 @@ bool SingleInstance::isListening() const
 
 SingleInstance::Result SingleInstance::start()
 {
+    // Without a private folder for the socket nothing can be trusted: the
+    // process runs unguarded, and errorString() says why.
+    if (socketName_.isEmpty())
+        return Primary;
     // Two processes starting at once must not both decide they are alone:
     // the look-up and the listen happen under a lock shared by all starts
     // for this directory. A lock left by a process that died is taken over.
-    QLockFile lock(lockPath);
-    const bool locked = lock.tryLock(2 * timeout);
+    InstanceLock lock(lockName);
+    const InstanceLock::State locked = lock.tryLock(2 * timeout);
+    if (locked == InstanceLock::Unavailable)
+        qWarning("quillet: %s; starting without the lock.", qPrintable(lock.errorString()));
 
     bool found = false;
     const Result running = askRunning(&found);
     if (found)
         return running;
-    if (!locked) {
+    if (locked == InstanceLock::Busy) {
         // Another start holds the lock for long and nobody answers yet:
         // rather no program than two writers of the same files.
         error = QStringLiteral("another start for this directory is still in progress");
@@ -87,7 +99,7 @@ SingleInstance::Result SingleInstance::askRunning(bool *found)
 {
     *found = false;
     QLocalSocket socket;
-    socket.connectToServer(serverName_);
+    socket.connectToServer(socketName_);
     if (!socket.waitForConnected(timeout)) {
         // Nobody listens (or a process that died left its socket behind).
         // A server that is there but too busy to accept still counts.
@@ -95,6 +107,16 @@ SingleInstance::Result SingleInstance::askRunning(bool *found)
             return Primary;
         *found = true;
         return NoAnswer;
+    }
+    // Only a process of this user may answer for the directory: anything
+    // else listening on the name (another user's program, or a listener
+    // planted to keep quillet from starting) counts as nobody.
+    if (!InstanceGuard::instance()->peerIsSameUser(&socket)) {
+        socket.abort();
+        qWarning("quillet: %s is held by a process of another user; it is ignored and this start is "
+                 "the running instance.",
+            qPrintable(QDir::toNativeSeparators(socketName_)));
+        return Primary;
     }
     *found = true;
     socket.write(showRequest);
@@ -122,13 +144,15 @@ bool SingleInstance::listen()
     server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
-    if (server->listen(serverName_))
+    if (server->listen(socketName_))
         return true;
     if (server->serverError() == QAbstractSocket::AddressInUseError) {
-        // The socket file of a process that ended without closing it. We hold
-        // the lock and nobody answered on it, so it is safe to replace.
-        QLocalServer::removeServer(serverName_);
-        if (server->listen(serverName_))
+        // The socket file of a process that ended without closing it (or of
+        // a process of another user). We hold the lock and nobody of ours
+        // answered on it, so it is safe to replace. Our own socket file goes
+        // when the server closes, at quit.
+        QLocalServer::removeServer(socketName_);
+        if (server->listen(socketName_))
             return true;
     }
     error = server->errorString();

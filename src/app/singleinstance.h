@@ -11,6 +11,11 @@ class QLocalSocket;
 // process listens on a local socket named after the user and the directory;
 // a later start finds it there, asks it to show its popup and ends, so that
 // there is never a second tray icon or a second writer of the same files.
+//
+// No other user can stand in for the running program: on Unix the socket and
+// the lock live in a folder only the user can enter, and on every system an
+// answer counts only from a process of the same user (InstanceGuard); one of
+// another user counts as nobody running.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -33,8 +38,13 @@ public:
     // The socket name for a directory and the current user: the same for
     // every spelling of the directory (links, "..", trailing slashes).
     static QString serverName(const QString &appDir);
+    // What a start connects to and listens on: on Unix the socket's path in
+    // the user's private folder (InstanceGuard::socketDirectory), on Windows
+    // the pipe's name. Empty, with *error set, when there is no private
+    // folder to be had.
+    static QString socketName(const QString &appDir, QString *error = nullptr);
 
-    QString name() const { return serverName_; }
+    QString name() const { return socketName_; }
     bool isListening() const;
     // How long start() waits for a running process to connect and answer.
     void setTimeout(int milliseconds) { timeout = milliseconds; }
@@ -51,8 +61,8 @@ private:
     void onNewConnection();
     void onRequest(QLocalSocket *socket);
 
-    QString serverName_;
-    QString lockPath;
+    QString socketName_;
+    QString lockName;
     QLocalServer *server = nullptr;
     int timeout = 3000;
     QString error;

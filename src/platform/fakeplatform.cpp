@@ -112,3 +112,19 @@ qintptr FakePlatform::sendKey(quintptr message, quint32 vk, int code)
     record.time = tick;
     return hookProc(code, message, reinterpret_cast<qintptr>(&record));
 }
+
+QString FakeInstanceGuard::socketDirectory(QString *error)
+{
+    if (!refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
+        return QString();
+    }
+    return InstanceGuard::socketDirectory(error);
+}
+
+bool FakeInstanceGuard::peerIsSameUser(QLocalSocket *)
+{
+    ++peerChecks;
+    return samePeer;
+}

@@ -1,9 +1,12 @@
 #ifndef FAKEPLATFORM_H
 #define FAKEPLATFORM_H
 
+#include "instanceguard.h"
 #include "platform.h"
 
 #include <QStringList>
+
+#include <atomic>
 
 // A scriptable platform for the unit tests. A test sets what the queries
 // answer, drives key events through the installed hook procedure and reads
@@ -61,6 +64,25 @@ public:
     QStringList log;
     // Injected keys only, as "vk flags" pairs, e.g. "17 0".
     QStringList injected;
+};
+
+// A scriptable guard for the single-instance tests: the system's own names,
+// folder and lock, with the answer about the peer's user (and a refused
+// folder) set by the test (Wine, for one, has a single user, so another cannot be met there).
+// Starts on several threads may ask it at once.
+class FakeInstanceGuard : public InstanceGuard
+{
+public:
+    QString socketDirectory(QString *error) override;
+    bool peerIsSameUser(QLocalSocket *socket) override;
+
+    // What peerIsSameUser answers.
+    std::atomic<bool> samePeer { true };
+    // How often peerIsSameUser was asked.
+    std::atomic<int> peerChecks { 0 };
+    // When set, socketDirectory fails with it; otherwise it answers what the
+    // system would.
+    QString refusal;
 };
 
 #endif  // FAKEPLATFORM_H
