@@ -3,6 +3,7 @@
 
 #include "platform.h"
 
+#include <QSet>
 #include <QStringList>
 
 // A scriptable platform for the unit tests. A test sets what the queries
@@ -25,6 +26,7 @@ public:
     WindowId focusWindow() override;
     bool windowRect(WindowId window, QRect *rect) override;
     bool setForegroundWindow(WindowId window) override;
+    QStringList windowClasses(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
     ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
     QString sessionProblem() const override;
@@ -44,6 +46,7 @@ public:
     QPoint caret;
     WindowId focus = 0;
     QRect rect;
+    QStringList classes;  // what windowClasses answers for any window
     QString problem;
     // When not empty, a clipboard watcher made now has a report of this text
     // already on its way, as when something is copied while the program
@@ -57,6 +60,9 @@ public:
     QStringList log;
     // Injected keys only, as "vk flags" pairs, e.g. "17 0".
     QStringList injected;
+    // The keys down on the fake keyboard: a test puts in those the user
+    // holds; injected presses and releases change it.
+    QSet<quint32> keysDown;
 };
 
 #endif  // FAKEPLATFORM_H
