@@ -505,9 +505,14 @@ void InputDialog::takeForeground()
 
 void InputDialog::pasteEntry(const QModelIndex &index)
 {
+    const int at = model->position(index.isValid() ? index.row() : -1);
+    Platform *platform = Platform::instance();
+    // The chord is looked up first, so that from the hide to the keys
+    // nothing holds up the hand-over of the foreground.
+    const QVector<quint32> keys = PasteChords::keys(Settings::instance()->pasteChords.chordFor(
+        at >= 0 && targetWindow ? platform->windowClasses(targetWindow) : QStringList()));
     hide();
     // An empty list has no entry to paste: hiding is all.
-    const int at = model->position(index.isValid() ? index.row() : -1);
     if (at < 0)
         return;
     ui->tableView->setCurrentIndex(index);
@@ -515,7 +520,6 @@ void InputDialog::pasteEntry(const QModelIndex &index)
 
     ui->tableView->blockSignals(true);
     clipboard->setText(entry, QClipboard::Clipboard);
-
     // Shift+Insert pastes the PRIMARY selection in xterm and rxvt.
     if (clipboard->supportsSelection())
         clipboard->setText(entry, QClipboard::Selection);
@@ -523,10 +527,6 @@ void InputDialog::pasteEntry(const QModelIndex &index)
 
     if (!targetWindow)
         return;  // the entry stays on the clipboard
-    Platform *platform = Platform::instance();
-    const QStringList windowClasses = platform->windowClasses(targetWindow);
-    const QVector<quint32> keys
-        = PasteChords::keys(Settings::instance()->pasteChords.chordFor(windowClasses));
     platform->setForegroundWindow(targetWindow);
     // Only the chord's own keys: whatever else the user still holds stays
     // as it is.
