@@ -79,10 +79,20 @@ bool FakePlatform::setForegroundWindow(WindowId window)
     return window != 0;
 }
 
+QStringList FakePlatform::windowClasses(WindowId window)
+{
+    log << QStringLiteral("windowClasses %1").arg(window);
+    return window ? classes : QStringList();
+}
+
 void FakePlatform::injectKey(quint32 vk, quint32 flags)
 {
     log << QStringLiteral("injectKey %1 %2").arg(vk).arg(flags);
     injected << QStringLiteral("%1 %2").arg(vk).arg(flags);
+    if (flags & Keys::KeyEventKeyUp)
+        keysDown.remove(vk);
+    else
+        keysDown.insert(vk);
 }
 
 ClipboardWatcher *FakePlatform::createClipboardWatcher(QObject *parent)

@@ -4,6 +4,7 @@
 #include "instanceguard.h"
 #include "platform.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <atomic>
@@ -28,6 +29,7 @@ public:
     WindowId focusWindow() override;
     bool windowRect(WindowId window, QRect *rect) override;
     bool setForegroundWindow(WindowId window) override;
+    QStringList windowClasses(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
     ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
     QString sessionProblem() const override;
@@ -47,6 +49,7 @@ public:
     QPoint caret;
     WindowId focus = 0;
     QRect rect;
+    QStringList classes;  // what windowClasses answers for any window
     QString problem;
     // When not empty, a clipboard watcher made now has a report of this text
     // already on its way, as when something is copied while the program
@@ -64,6 +67,9 @@ public:
     QStringList log;
     // Injected keys only, as "vk flags" pairs, e.g. "17 0".
     QStringList injected;
+    // The keys down on the fake keyboard: a test puts in those the user
+    // holds; injected presses and releases change it.
+    QSet<quint32> keysDown;
 };
 
 // A scriptable guard for the single-instance tests: the system's own names,

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class ClipboardWatcher;
@@ -27,8 +28,10 @@ constexpr quintptr SysKeyDownMessage = 0x0104;  // WM_SYSKEYDOWN
 constexpr quintptr SysKeyUpMessage = 0x0105;  // WM_SYSKEYUP
 
 // Virtual-key codes, with their Win32 values.
+constexpr quint32 VkShift = 0x10;  // VK_SHIFT
 constexpr quint32 VkControl = 0x11;  // VK_CONTROL
 constexpr quint32 VkMenu = 0x12;  // VK_MENU (Alt)
+constexpr quint32 VkInsert = 0x2D;  // VK_INSERT
 constexpr quint32 VkV = 0x56;  // the letter V
 constexpr quint32 VkLControl = 162;  // VK_LCONTROL
 constexpr quint32 VkRControl = 163;  // VK_RCONTROL
@@ -93,6 +96,10 @@ public:
     virtual WindowId focusWindow() = 0;
     virtual bool windowRect(WindowId window, QRect *rect) = 0;
     virtual bool setForegroundWindow(WindowId window) = 0;
+    // The class names of `window` and of the top-level window it belongs
+    // to, the window's own first: the instance and class of WM_CLASS on
+    // X11, the registered window class on Windows. Empty when unknown.
+    virtual QStringList windowClasses(WindowId window) = 0;
     // Injects one key event into the system input stream (`flags` 0 for a
     // press, Keys::KeyEventKeyUp for a release).
     virtual void injectKey(quint32 vk, quint32 flags) = 0;

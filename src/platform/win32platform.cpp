@@ -143,8 +143,33 @@ bool Win32Platform::setForegroundWindow(WindowId window)
     return SetForegroundWindow(toHwnd(window)) != FALSE;
 }
 
+QStringList Win32Platform::windowClasses(WindowId window)
+{
+    QStringList classes;
+    if (!window)
+        return classes;
+    const auto add = [&classes](HWND hwnd) {
+        wchar_t name[256];
+        const int length = GetClassNameW(hwnd, name, 256);
+        if (length > 0)
+            classes << QString::fromWCharArray(name, length);
+    };
+    add(toHwnd(window));
+    const HWND top = GetAncestor(toHwnd(window), GA_ROOT);
+    if (top && top != toHwnd(window))
+        add(top);
+    return classes;
+}
+
 void Win32Platform::injectKey(quint32 vk, quint32 flags)
 {
+    // Insert is an extended key: without the flag and its scan code a
+    // program that tells the two apart (mintty, say) reads the keypad's 0.
+    if (vk == Keys::VkInsert) {
+        const BYTE scan = static_cast<BYTE>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        keybd_event(static_cast<BYTE>(vk), scan, flags | KEYEVENTF_EXTENDEDKEY, 0);
+        return;
+    }
     keybd_event(static_cast<BYTE>(vk), 0, flags, 0);
 }
 

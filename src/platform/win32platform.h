@@ -28,6 +28,7 @@ public:
     WindowId focusWindow() override;
     bool windowRect(WindowId window, QRect *rect) override;
     bool setForegroundWindow(WindowId window) override;
+    QStringList windowClasses(WindowId window) override;
     void injectKey(quint32 vk, quint32 flags) override;
     ClipboardWatcher *createClipboardWatcher(QObject *parent) override;
 

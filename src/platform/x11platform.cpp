@@ -371,6 +371,31 @@ bool X11Platform::setForegroundWindow(WindowId window)
     return true;
 }
 
+QStringList X11Platform::windowClasses(WindowId window)
+{
+    QStringList classes;
+    Display *dpy = display();
+    if (!dpy || !window)
+        return classes;
+    const auto add = [dpy, &classes](Window from) {
+        XClassHint hint {};
+        if (!XGetClassHint(dpy, from, &hint))
+            return;
+        // WM_CLASS is Latin-1 text.
+        for (char *name : { hint.res_name, hint.res_class }) {
+            if (name && *name)
+                classes << QString::fromLatin1(name);
+            if (name)
+                XFree(name);
+        }
+    };
+    add(window);
+    const WindowId top = clientWindow(window);
+    if (top && top != window)
+        add(top);
+    return classes;
+}
+
 void X11Platform::injectKey(quint32 vk, quint32 flags)
 {
     Display *dpy = display();

@@ -6,6 +6,7 @@
 #include "historycapture.h"
 #include "inputtablemodel.h"
 #include "listfilter.h"
+#include "pastechords.h"
 #include "preview/highlighter.h"
 #include "platform/clipboardwatcher.h"
 #include "settings/appdir.h"
@@ -504,9 +505,14 @@ void InputDialog::takeForeground()
 
 void InputDialog::pasteEntry(const QModelIndex &index)
 {
+    const int at = model->position(index.isValid() ? index.row() : -1);
+    Platform *platform = Platform::instance();
+    // The chord is looked up first, so that from the hide to the keys
+    // nothing holds up the hand-over of the foreground.
+    const QVector<quint32> keys = PasteChords::keys(Settings::instance()->pasteChords.chordFor(
+        at >= 0 && targetWindow ? platform->windowClasses(targetWindow) : QStringList()));
     hide();
     // An empty list has no entry to paste: hiding is all.
-    const int at = model->position(index.isValid() ? index.row() : -1);
     if (at < 0)
         return;
     ui->tableView->setCurrentIndex(index);
@@ -514,16 +520,20 @@ void InputDialog::pasteEntry(const QModelIndex &index)
 
     ui->tableView->blockSignals(true);
     clipboard->setText(entry, QClipboard::Clipboard);
+    // Shift+Insert pastes the PRIMARY selection in xterm and rxvt.
+    if (clipboard->supportsSelection())
+        clipboard->setText(entry, QClipboard::Selection);
     ui->tableView->blockSignals(false);
 
     if (!targetWindow)
         return;  // the entry stays on the clipboard
-    Platform *platform = Platform::instance();
     platform->setForegroundWindow(targetWindow);
-    platform->injectKey(Keys::VkControl, 0);
-    platform->injectKey(Keys::VkV, 0);
-    platform->injectKey(Keys::VkV, Keys::KeyEventKeyUp);
-    platform->injectKey(Keys::VkControl, Keys::KeyEventKeyUp);
+    // Only the chord's own keys: whatever else the user still holds stays
+    // as it is.
+    for (const quint32 vk : keys)
+        platform->injectKey(vk, 0);
+    for (auto vk = keys.crbegin(); vk != keys.crend(); ++vk)
+        platform->injectKey(*vk, Keys::KeyEventKeyUp);
 }
 
 void InputDialog::on_tableView_doubleClicked(const QModelIndex &index)

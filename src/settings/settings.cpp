@@ -97,6 +97,8 @@ void Settings::load()
     tabcolm = ini.value(QStringLiteral("tabcolm"), 4).toInt();
     tabcr = ini.value(QStringLiteral("tabcr"), true).toBool();
     zenspc = ini.value(QStringLiteral("zenspc"), true).toBool();
+    pasteChords = PasteChords();
+    pasteChords.readUserSection(ini);
 
     // One QFont serves both fonts: a point size the font refuses (0 or less)
     // leaves the size read for the text font in place for the input font.

@@ -4,6 +4,8 @@
 #include "filestamp.h"
 #include "saveoutcome.h"
 
+#include "popup/pastechords.h"
+
 #include <QColor>
 #include <QFont>
 #include <QSize>
@@ -60,6 +62,10 @@ public:
 
     QFont textFont;
     QFont inpFont;
+
+    // The paste chord of each window class: the built-in table with the
+    // [paste] section on top. Only read from the file, never written.
+    PasteChords pasteChords;
 
     // Newest first.
     QStringList history;

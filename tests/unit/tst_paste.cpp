@@ -6,6 +6,7 @@
 #include "popup/inputdialog.h"
 #include "popup/inputtablemodel.h"
 #include "popup/lineedit.h"
+#include "popup/pastechords.h"
 #include "popup/tableview.h"
 
 #include <QClipboard>
@@ -48,6 +49,7 @@ private:
         QStringLiteral("attachThreadInput 1 7 0"),
     };
     const QStringList pasted = {
+        QStringLiteral("windowClasses 55"),
         QStringLiteral("setForegroundWindow 55"),
         QStringLiteral("injectKey 17 0"),
         QStringLiteral("injectKey 86 0"),
@@ -62,6 +64,8 @@ private slots:
     void enterPastesIntoTarget();
     void doubleClickPastes();
     void filteredRowPastesItsEntry();
+    void chordFollowsTarget_data();
+    void chordFollowsTarget();
     void noTargetOnlyCopies();
     void emptyListOnlyHides();
 };
@@ -246,6 +250,75 @@ void TestPaste::filteredRowPastesItsEntry()
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("blueberry"));
     QCOMPARE(fixture.platform.injected.size(), 4);
     QTRY_COMPARE(dialog.history().value(0), QStringLiteral("blueberry"));
+}
+
+void TestPaste::chordFollowsTarget_data()
+{
+    QTest::addColumn<QStringList>("classes");  // what the target's window answers
+    QTest::addColumn<QString>("userClass");  // a [paste] entry of the user, if any
+    QTest::addColumn<int>("userChord");
+    QTest::addColumn<quint32>("held");  // a key the user still holds, 0 for none
+    QTest::addColumn<QStringList>("keys");
+
+    const QStringList ctrlV { "17 0", "86 0", "86 2", "17 2" };
+    const QStringList ctrlShiftV { "17 0", "16 0", "86 0", "86 2", "16 2", "17 2" };
+    const QStringList shiftInsert { "16 0", "45 0", "45 2", "16 2" };
+    const int none = -1;
+    QTest::newRow("Qt window") << QStringList { "targetwindow", "Targetwindow" } << QString() << none << 0u
+                               << ctrlV;
+    QTest::newRow("window without class") << QStringList() << QString() << none << 0u << ctrlV;
+    QTest::newRow("xterm") << QStringList { "xterm", "XTerm" } << QString() << none << 0u << shiftInsert;
+    QTest::newRow("gnome terminal") << QStringList { "gnome-terminal-server", "Gnome-terminal" } << QString()
+                                    << none << 0u << ctrlShiftV;
+    QTest::newRow("mintty's child window")
+        << QStringList { "Edit", "mintty" } << QString() << none << 0u << shiftInsert;
+    QTest::newRow("Windows console") << QStringList { "ConsoleWindowClass" } << QString() << none << 0u
+                                     << ctrlV;
+    QTest::newRow("user's own terminal") << QStringList { "myterm", "MyTerm" } << QString("MYTERM")
+                                         << int(PasteChords::CtrlShiftV) << 0u << ctrlShiftV;
+    QTest::newRow("user overrides xterm")
+        << QStringList { "xterm", "XTerm" } << QString("XTerm") << int(PasteChords::CtrlV) << 0u << ctrlV;
+    // The keys the user holds are neither released nor pressed again.
+    QTest::newRow("Alt held, Qt window") << QStringList { "targetwindow", "Targetwindow" } << QString()
+                                         << none << quint32(Keys::VkMenu) << ctrlV;
+    QTest::newRow("Right Ctrl held, xterm")
+        << QStringList { "xterm", "XTerm" } << QString() << none << Keys::VkRControl << shiftInsert;
+    QTest::newRow("Shift held, Qt window") << QStringList { "targetwindow", "Targetwindow" } << QString()
+                                           << none << quint32(Keys::VkShift) << ctrlV;
+}
+
+void TestPaste::chordFollowsTarget()
+{
+    QFETCH(QStringList, classes);
+    QFETCH(QString, userClass);
+    QFETCH(int, userChord);
+    QFETCH(quint32, held);
+    QFETCH(QStringList, keys);
+
+    PopupFixture fixture;
+    PopupFixture::resetSettings({ QStringLiteral("日本語のテキスト"), QStringLiteral("two") });
+    if (!userClass.isEmpty())
+        Settings::instance()->pasteChords.set(userClass, PasteChords::Chord(userChord));
+    script(fixture.platform);
+    fixture.platform.classes = classes;
+    InputDialog dialog;
+    dialog.show();
+    fixture.platform.log.clear();
+    if (held)
+        fixture.platform.keysDown.insert(held);
+    QTest::keyClick(lineEdit(dialog), Qt::Key_Return);
+
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("日本語のテキスト"));
+    if (QGuiApplication::clipboard()->supportsSelection())
+        QCOMPARE(
+            QGuiApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("日本語のテキスト"));
+    // The class is asked of the recorded target; the keys go out after the
+    // foreground change, modifiers first, released in the opposite order.
+    QCOMPARE(fixture.platform.log.mid(0, 2),
+        (QStringList { QStringLiteral("windowClasses 55"), QStringLiteral("setForegroundWindow 55") }));
+    QCOMPARE(fixture.platform.injected, keys);
+    QCOMPARE(fixture.platform.log.size(), 2 + keys.size());
+    QCOMPARE(fixture.platform.keysDown, held ? QSet<quint32> { held } : QSet<quint32>());
 }
 
 void TestPaste::noTargetOnlyCopies()

@@ -153,6 +153,10 @@ private slots:
         QTest::newRow("unknown key, BOM and CR LF")
             << QByteArray("\xef\xbb\xbf[extra]\r\nmine=kept\r\n[General]\r\nhistmax=7\r\n") << "mine=kept"
             << 7;
+        // The paste chords are read, never written, and stay as written.
+        QTest::newRow("paste section") << QByteArray(
+            "[paste]\nMyTerm=Ctrl+Shift+V\norg.example.term=shift+insert\n[General]\nhistmax=9\n")
+                                       << "MyTerm=Ctrl+Shift+V" << 9;
         // A value QSettings would decode from a damaged binary stream is left
         // out of the file; the rest of the file is kept.
         QTest::newRow("damaged streamed value")

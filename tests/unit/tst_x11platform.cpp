@@ -73,10 +73,12 @@ void TestX11Platform::keysymOfVirtualKey_data()
     QTest::addColumn<quint32>("vk");
     QTest::addColumn<quint64>("keysym");
 
-    // What the paste injects: the generic Ctrl and the letter V.
+    // What the paste injects: the generic Ctrl and Shift, the letter V and
+    // Insert (the key of the editing block, not the keypad's).
     QTest::newRow("VK_CONTROL") << Keys::VkControl << quint64(XK_Control_L);
     QTest::newRow("V") << Keys::VkV << quint64(XK_v);
-    QTest::newRow("VK_SHIFT") << 0x10u << quint64(XK_Shift_L);
+    QTest::newRow("VK_SHIFT") << Keys::VkShift << quint64(XK_Shift_L);
+    QTest::newRow("VK_INSERT") << Keys::VkInsert << quint64(XK_Insert);
     QTest::newRow("VK_MENU") << Keys::VkMenu << quint64(XK_Alt_L);
     QTest::newRow("VK_RCONTROL") << Keys::VkRControl << quint64(XK_Control_R);
     QTest::newRow("VK_LCONTROL") << Keys::VkLControl << quint64(XK_Control_L);

@@ -4,7 +4,8 @@
 # history file; with Wine's notepad focused, Right Ctrl tapped twice opens the
 # popup, typing narrows the list and Enter pastes the chosen entry into
 # notepad, which then heads the history on disk. An Alt-held pair and a slow
-# pair open nothing.
+# pair open nothing. A window of mintty's class is pasted into with
+# Shift+Insert instead of Ctrl+V.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/wine.sh"
@@ -87,4 +88,31 @@ within 5000 '! popup_shown' || fail "Escape did not hide the popup"
 [[ "$(notepad_text)" == "${texts[1]}" ]] || fail "notepad changed without a paste: '$(notepad_text)'"
 kill -0 "$quillet_pid" 2>/dev/null || fail "quillet.exe ended"
 say "quick pair after the ignored ones works; nothing else pasted"
+# A window of mintty's window class gets Shift+Insert, Insert as the
+# extended key, while the chosen entry is on the clipboard.
+wine "$work/wintool.exe" keylog mintty quillet-mintty "$(wine_path "$work/keys.txt")" >/dev/null 2>&1 &
+disown $!
+within 30000 'xdotool search --name "^quillet-mintty$" >/dev/null 2>&1' || fail "the mintty window did not show"
+mintty=$(xdotool search --name "^quillet-mintty$" | head -n 1)
+for _ in 1 2 3; do
+    xdotool windowactivate --sync "$mintty" >/dev/null 2>&1 || true
+    within 5000 'focused quillet-mintty' && break
+done
+focused quillet-mintty || fail "the mintty window does not take the focus"
+xkey Control_R @80 Control_R
+within 5000 popup_shown || fail "no popup over the mintty window"
+within 5000 'focused "$popup_title"' || fail "the popup did not take the focus from the mintty window"
+before=$(wc -l <"$work/keys.txt")
+xdotool type --delay 20 "gamma"
+xdotool key Return
+# The chord's keys after the popup showed (Right Ctrl, an extended key, is
+# the user's own).
+chord_keys() {
+    tail -n +$((before + 1)) "$work/keys.txt" | grep -E '^(down|up) (16|45|86)( ext)?$|^(down|up) 17$' | tr '\n' '|'
+}
+within 10000 '[[ "$(chord_keys)" == "down 16|down 45 ext|up 45 ext|up 16|" ]]' \
+    || fail "the mintty window got the keys '$(chord_keys)' instead of Shift+Insert"
+grep -qx "paste ${texts[2]}" "$work/keys.txt" \
+    || fail "Shift+Insert did not find '${texts[2]}' on the clipboard: $(grep '^paste' "$work/keys.txt")"
+say "Shift+Insert pasted into the mintty window"
 echo "wine hot key and paste: ok"

@@ -4,6 +4,13 @@
  *                                 window of class CLASS (e.g. Notepad)
  *   wintool foreground OUT        class and title of the foreground window
  *   wintool visible TITLE OUT     "1" when a visible top window has TITLE
+ *   wintool keylog CLASS TITLE OUT
+ *                                 shows a window of the window class CLASS
+ *                                 and appends a line to OUT for every key it
+ *                                 gets ("down 16", "up 45 ext"), and
+ *                                 "paste TEXT" with the clipboard's text when
+ *                                 Insert comes with Shift held or V with Ctrl
+ *                                 held; runs until the window is closed
  * Exit code 0 on success, 1 when the window was not found, 2 on bad use.
  * Build: x86_64-w64-mingw32-gcc-posix -O2 -static -municode wintool.c -luser32 */
 #define WIN32_LEAN_AND_MEAN
@@ -77,6 +84,86 @@ static int visible(const wchar_t *title, const wchar_t *out)
     return result ? result : (window ? 0 : 1);
 }
 
+static FILE *key_log;
+
+static void log_clipboard(void)
+{
+    HANDLE data;
+    const wchar_t *text;
+    int size;
+    char *bytes;
+    int tries = 0;
+    /* quillet's own clipboard reader may hold the clipboard open for a
+     * moment after the copy: ask again for a while, as a patient program. */
+    while (!OpenClipboard(NULL)) {
+        if (++tries == 100) {
+            fprintf(key_log, "paste failed: the clipboard stays open\n");
+            return;
+        }
+        Sleep(20);
+    }
+    data = GetClipboardData(CF_UNICODETEXT);
+    text = data ? GlobalLock(data) : NULL;
+    if (text) {
+        size = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+        bytes = malloc(size > 0 ? size : 1);
+        if (bytes && size > 0) {
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, size, NULL, NULL);
+            fprintf(key_log, "paste %s\n", bytes);
+        }
+        free(bytes);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+}
+
+static LRESULT CALLBACK key_log_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    int down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    if (down || message == WM_KEYUP || message == WM_SYSKEYUP) {
+        fprintf(key_log, "%s %u%s\n", down ? "down" : "up", (unsigned)wparam,
+            (lparam & (1L << 24)) ? " ext" : "");
+        if (down
+            && ((wparam == VK_INSERT && GetKeyState(VK_SHIFT) < 0)
+                || (wparam == 'V' && GetKeyState(VK_CONTROL) < 0)))
+            log_clipboard();
+        fflush(key_log);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+static int key_log_window(const wchar_t *cls, const wchar_t *title, const wchar_t *out)
+{
+    WNDCLASSW wc = { 0 };
+    HWND window;
+    MSG msg;
+    key_log = _wfopen(out, L"ab");
+    if (!key_log)
+        return 2;
+    wc.lpfnWndProc = key_log_proc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = cls;
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    if (!RegisterClassW(&wc))
+        return 2;
+    window = CreateWindowExW(
+        0, cls, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 200, NULL, NULL, wc.hInstance, NULL);
+    if (!window)
+        return 2;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    fclose(key_log);
+    return 0;
+}
+
 int wmain(int argc, wchar_t **argv)
 {
     if (argc == 4 && !wcscmp(argv[1], L"edittext"))
@@ -85,5 +172,7 @@ int wmain(int argc, wchar_t **argv)
         return foreground(argv[2]);
     if (argc == 4 && !wcscmp(argv[1], L"visible"))
         return visible(argv[2], argv[3]);
+    if (argc == 5 && !wcscmp(argv[1], L"keylog"))
+        return key_log_window(argv[2], argv[3], argv[4]);
     return 2;
 }
