@@ -159,6 +159,32 @@ void Win32ClipboardReader::readIfChanged()
         return;
     }
     lastSequence = sequence;
+    if (own) {
+        // Right after the program's own copy the paste's keys reach the
+        // target, which opens the clipboard once, without retrying: holding
+        // it open now to read what this process wrote would empty its paste.
+        emit ownContentChanged(sequence);
+        return;
+    }
+    readContentOf(owner);
+}
+
+void Win32ClipboardReader::readOwnThreadContent(quint32 sequence)
+{
+    if (gaveUp || busy || GetClipboardSequenceNumber() != sequence)
+        return;  // a newer content is read, or being read, anyway
+    busy = true;
+    readContentOf(GetClipboardOwner());
+    while (changedAgain && !gaveUp) {
+        changedAgain = false;
+        readIfChanged();
+    }
+    busy = false;
+}
+
+void Win32ClipboardReader::readContentOf(void *ownerWindow)
+{
+    HWND owner = static_cast<HWND>(ownerWindow);
     if (!openClipboard()) {
         skipped("another program keeps the clipboard open");
         return;
@@ -175,7 +201,7 @@ void Win32ClipboardReader::readIfChanged()
     // Nobody can change the clipboard while it is open: this is the content
     // of this number.
     lastSequence = GetClipboardSequenceNumber();
-    emit readingStarted(own);
+    emit readingStarted();
     ClipboardSnapshot snapshot;
     readContent(&snapshot);
     if (gaveUp)
@@ -203,7 +229,12 @@ bool Win32ClipboardReader::ownerAnswers(void *ownerWindow, bool *own)
     if (thread == 0)
         return true;
     if (thread == guiThread) {
-        *own = true;
+        // Qt copies through OLE, whose window of the copying thread then
+        // owns the clipboard; other windows of that thread are read as usual
+        // (their thread renders as soon as it is free).
+        wchar_t className[32];
+        const int length = GetClassNameW(owner, className, 32);
+        *own = QString::fromWCharArray(className, qMax(length, 0)) == QLatin1String("CLIPBRDWNDCLASS");
         return true;
     }
     DWORD_PTR result = 0;

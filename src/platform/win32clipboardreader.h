@@ -29,8 +29,8 @@ class Win32ClipboardReader : public QObject
 
 public:
     // `guiThreadId`: the thread whose windows own the clipboard after the
-    // program's own copy. That owner renders as soon as its thread is free,
-    // so it is read without asking it anything first.
+    // program's own copy. That content is not read here (see
+    // ownContentChanged).
     // `knownSequence`: the clipboard's sequence number of the content that
     // is no copy to take (what it held when the program started, or what a
     // reader given up on was stuck with). A content after it, even one that
@@ -59,6 +59,10 @@ public:
     // Called by the reader's window on the reader's thread.
     void clipboardUpdated();
     void giveUp();
+    // Reads the content of `sequence` after all, when it is still on the
+    // clipboard: one that a window of the GUI thread owns but Qt did not
+    // write. On the reader's thread.
+    void readOwnThreadContent(quint32 sequence);
 
 public slots:
     // Creates the window and starts listening; false when the system
@@ -68,16 +72,21 @@ public slots:
 signals:
     // The reader listens; `window` is where askToGiveUp reaches it.
     void listening(quintptr window);
-    // The reader holds the clipboard open and reads it; `ownContent` tells
-    // that the program's own copy is being read.
-    void readingStarted(bool ownContent);
+    // The reader holds the clipboard open and reads another program's copy.
+    void readingStarted();
     // The clipboard is closed again.
     void readingEnded();
+    // The program's own copy (Qt's, through OLE) is the content of
+    // `sequence`: it is not read here, so that the program being pasted
+    // into finds the clipboard free to open. The GUI thread has that content
+    // in hand (or asks readOwnThreadContent).
+    void ownContentChanged(quint32 sequence);
     // The content after a change.
     void snapshotRead(const ClipboardSnapshot &snapshot);
 
 private:
     void readIfChanged();
+    void readContentOf(void *owner);
     bool ownerAnswers(void *owner, bool *own);
     bool openClipboard();
     void readContent(ClipboardSnapshot *snapshot);

@@ -3,7 +3,9 @@
 #include "background/workerthread.h"
 #include "win32clipboardreader.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDebug>
 
 #include "win32api.h"
@@ -44,6 +46,18 @@ void Win32ClipboardWatcher::startReader(quint32 knownSequence)
         worker, &Win32ClipboardReader::listening, this, [this](quintptr window) { readerWindow = window; });
     connect(worker, &Win32ClipboardReader::readingStarted, this, &Win32ClipboardWatcher::onReadingStarted);
     connect(worker, &Win32ClipboardReader::readingEnded, this, &Win32ClipboardWatcher::onReadingEnded);
+    connect(worker, &Win32ClipboardReader::ownContentChanged, this, [this, worker](quint32 sequence) {
+        // Qt hands out its own copy from this process, without opening the
+        // clipboard. Another window of this thread renders when the reader
+        // asks, as this thread is free then.
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->ownsClipboard()) {
+            emit changed(ClipboardSnapshot::fromMimeData(clipboard->mimeData(QClipboard::Clipboard)));
+            return;
+        }
+        QMetaObject::invokeMethod(
+            worker, [worker, sequence] { worker->readOwnThreadContent(sequence); }, Qt::QueuedConnection);
+    });
     connect(worker, &Win32ClipboardReader::snapshotRead, this, [this](const ClipboardSnapshot &snapshot) {
         HandOver::receivedValue<ClipboardSnapshot>();
         emit changed(snapshot);
@@ -61,12 +75,10 @@ void Win32ClipboardWatcher::startReader(quint32 knownSequence)
         Qt::QueuedConnection);
 }
 
-void Win32ClipboardWatcher::onReadingStarted(bool ownContent)
+void Win32ClipboardWatcher::onReadingStarted()
 {
     reading = true;
-    // The program's own copy is rendered by this thread, which is free now.
-    if (!ownContent)
-        deadline.start();
+    deadline.start();
 }
 
 void Win32ClipboardWatcher::onReadingEnded()

@@ -32,7 +32,7 @@ public:
 private:
     // `knownSequence`: see Win32ClipboardReader.
     void startReader(quint32 knownSequence);
-    void onReadingStarted(bool ownContent);
+    void onReadingStarted();
     void onReadingEnded();
     void deadlinePassed();
 

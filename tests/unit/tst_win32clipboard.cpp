@@ -196,6 +196,7 @@ private slots:
     void burstReadNewestLast();
     void copyWhileStartingIsTaken();
     void ownCopyComesBack();
+    void ownCopyLeavesTheClipboardFree();
     void ownerThatNeverAnswersIsSkipped();
     void ownerBusyForAMomentIsRead();
     void ownerThatEndsRightAwayIsRead();
@@ -491,6 +492,35 @@ void TestWin32Clipboard::ownCopyComesBack()
     QGuiApplication::clipboard()->setText(QStringLiteral("own copy\nsecond line"));
     QThread::msleep(Win32ClipboardWatcher::readDeadlineMs + 500);
     QTRY_VERIFY_WITH_TIMEOUT(seenText(QStringLiteral("own copy\nsecond line")), 15000);
+    QCOMPARE(watcher->readersStarted(), 1);
+#endif
+}
+
+void TestWin32Clipboard::ownCopyLeavesTheClipboardFree()
+{
+#ifdef Q_OS_WIN
+    // The paste's keys follow the program's own copy at once, and the
+    // target opens the clipboard once, without retrying: the reader must not
+    // hold it open then. This thread, busy here, would also keep a read of
+    // its own copy waiting for the rendering with the clipboard open.
+    QGuiApplication::clipboard()->setText(QStringLiteral("own copy, pasted"));
+    QElapsedTimer clock;
+    clock.start();
+    int opened = 0;
+    int refused = 0;
+    while (clock.elapsed() < 600) {
+        if (OpenClipboard(nullptr)) {
+            ++opened;
+            CloseClipboard();
+        } else {
+            ++refused;
+        }
+        QThread::msleep(3);
+    }
+    QCOMPARE(refused, 0);
+    QVERIFY(opened > 10);
+    // The copy still comes back, from this process.
+    QTRY_VERIFY_WITH_TIMEOUT(seenText(QStringLiteral("own copy, pasted")), 5000);
     QCOMPARE(watcher->readersStarted(), 1);
 #endif
 }
