@@ -92,15 +92,11 @@ static void log_clipboard(void)
     const wchar_t *text;
     int size;
     char *bytes;
-    int tries = 0;
-    /* quillet's own clipboard reader may hold the clipboard open for a
-     * moment after the copy: ask again for a while, as a patient program. */
-    while (!OpenClipboard(NULL)) {
-        if (++tries == 100) {
-            fprintf(key_log, "paste failed: the clipboard stays open\n");
-            return;
-        }
-        Sleep(20);
+    /* One attempt, as a terminal makes it: the clipboard must be free when
+     * the paste's keys arrive. */
+    if (!OpenClipboard(NULL)) {
+        fprintf(key_log, "paste failed: the clipboard is open\n");
+        return;
     }
     data = GetClipboardData(CF_UNICODETEXT);
     text = data ? GlobalLock(data) : NULL;
