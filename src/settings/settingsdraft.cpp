@@ -130,7 +130,11 @@ QByteArray SettingsDraft::withoutStreamedValues(const QByteArray &bytes, HeldLin
     QByteArray result;
     result.reserve(bytes.size());
     for (const QByteArray &line : bytes.split('\n')) {
-        QByteArray bare = line.endsWith('\r') ? line.left(line.size() - 1) : line;
+        // Windows' files end their lines with CR CR LF (QSettings' CR LF
+        // with every LF turned into CR LF).
+        QByteArray bare = line;
+        while (bare.endsWith('\r'))
+            bare.chop(1);
         if (bare.startsWith(bom))
             bare.remove(0, bom.size());
         if (isSectionHeader(bare))

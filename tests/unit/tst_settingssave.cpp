@@ -239,7 +239,7 @@ private slots:
                 ++next;
             int previous = header;
             for (const QString &line : lines) {
-                QCOMPARE(fileLines.count(line), 1);
+                QVERIFY2(fileLines.count(line) == 1, qPrintable(line + QStringLiteral(" in:\n") + text));
                 const int at = fileLines.indexOf(line);
                 QVERIFY2(at > previous && at < next, qPrintable(text));
                 previous = at;
