@@ -2,6 +2,8 @@
 
 #include "clipboardwatcher.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMetaObject>
 
 FakePlatform::FakePlatform() = default;
@@ -89,6 +91,8 @@ void FakePlatform::injectKey(quint32 vk, quint32 flags)
 {
     log << QStringLiteral("injectKey %1 %2").arg(vk).arg(flags);
     injected << QStringLiteral("%1 %2").arg(vk).arg(flags);
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        clipboardAtKeys << QGuiApplication::clipboard()->text();
     if (flags & Keys::KeyEventKeyUp)
         keysDown.remove(vk);
     else

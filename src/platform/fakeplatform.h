@@ -67,6 +67,8 @@ public:
     QStringList log;
     // Injected keys only, as "vk flags" pairs, e.g. "17 0".
     QStringList injected;
+    // The clipboard's text as each key was injected (in a GUI application).
+    QStringList clipboardAtKeys;
     // The keys down on the fake keyboard: a test puts in those the user
     // holds; injected presses and releases change it.
     QSet<quint32> keysDown;
