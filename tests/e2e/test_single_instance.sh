@@ -44,13 +44,9 @@ for mode in "" --wm; do
     ! popup_window "$first" >/dev/null || fail "the popup was shown before anyone asked ($mode)"
 
     # The second start answers quickly with 0 and leaves the first running.
-    t0=$(now_ms)
-    set +e
-    timeout 20 "$app/quillet" 2>"$app/err2.txt"
-    code=$?
-    set -e
-    took=$(($(now_ms) - t0))
-    [[ $code -eq 0 ]] || fail "the second start exited with $code ($mode)"
+    run_start "$app/err2.txt" "$app/quillet"
+    took=$start_ms
+    [[ $start_code -eq 0 ]] || fail "the second start exited with $start_code ($mode)"
     [[ $took -lt 3000 ]] || fail "the second start took $took ms ($mode)"
     grep -q "another instance is running" "$app/err2.txt" || fail "the second start said nothing ($mode)"
     kill -0 "$first" 2>/dev/null || fail "the first process ended ($mode)"
@@ -66,11 +62,8 @@ for mode in "" --wm; do
 
     # Started through a link, it is still the same program (the directory
     # is the executable's real one).
-    set +e
-    timeout 20 "$links/quillet-link" 2>"$app/err3.txt"
-    code=$?
-    set -e
-    [[ $code -eq 0 ]] || fail "a start through a link exited with $code ($mode)"
+    run_start "$app/err3.txt" "$links/quillet-link"
+    [[ $start_code -eq 0 ]] || fail "a start through a link exited with $start_code ($mode)"
     grep -q "another instance is running" "$app/err3.txt" || fail "a start through a link was not recognised ($mode)"
 
     # Another directory holds other files: it runs alongside.

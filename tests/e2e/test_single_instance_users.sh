@@ -134,13 +134,9 @@ grep -q '^denied' "$work/new.txt" || fail "the other user could listen in $priva
 echo "$other cannot listen in $private: $(cat "$work/new.txt")"
 
 # 3. A second start of the same user hands over: exit 0, the popup shown.
-t0=$(now_ms)
-set +e
-timeout 20 "$app/quillet" 2>"$work/err2.txt"
-code=$?
-set -e
-took=$(($(now_ms) - t0))
-[[ $code -eq 0 ]] || fail "the second start exited with $code"
+run_start "$work/err2.txt" "$app/quillet"
+took=$start_ms
+[[ $start_code -eq 0 ]] || fail "the second start exited with $start_code"
 grep -q "another instance is running" "$work/err2.txt" || fail "the second start said nothing"
 wait_for 3000 "popup_of $first" || fail "the running program did not show its popup"
 echo "second start of the same user: exit 0 after $took ms, popup shown"

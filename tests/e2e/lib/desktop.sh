@@ -92,6 +92,19 @@ wait_for() {
     return 0
 }
 
+# Runs a start of the program in the foreground (at most 20 s), its standard
+# error into $1: sets start_code (its exit code) and start_ms (how long it ran).
+#   run_start ERRFILE PROGRAM
+run_start() {
+    local t0
+    t0=$(now_ms)
+    set +e
+    timeout 20 "$2" 2>"$1"
+    start_code=$?
+    set -e
+    start_ms=$(($(now_ms) - t0))
+}
+
 # Whether the child PID has ended: an ended child stays a zombie until it is
 # waited for.
 ended() {
