@@ -241,6 +241,7 @@ void X11ClipboardReader::ask(Phase next, const QString &target)
 
 void X11ClipboardReader::transferMoved()
 {
+    answered = true;
     switch (transfer->state()) {
     case X11SelectionTransfer::State::Idle:
         return;
@@ -324,6 +325,16 @@ void X11ClipboardReader::giveUp(const QString &reason)
 
 void X11ClipboardReader::deadlinePassed()
 {
+    if (!transfer)
+        return;
+    // An answer may sit unannounced in Xlib's queue or on the socket (read
+    // in passing by another call): it counts if it is there now.
+    answered = false;
+    readEvents();
+    if (answered) {
+        qDebug("quillet: the clipboard's answer had arrived unannounced; it was taken at the deadline.");
+        return;
+    }
     if (!transfer)
         return;
     const QString seconds = QString::number(replyDeadlineMs / 1000.0);

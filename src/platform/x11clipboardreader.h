@@ -100,6 +100,8 @@ private:
 
     // The read in progress.
     Phase phase = Phase::Idle;
+    // Set whenever an answer moves a read on.
+    bool answered = false;
     unsigned long readProperty = 0;
     unsigned long readTime = 0;
     std::unique_ptr<X11SelectionTransfer> transfer;

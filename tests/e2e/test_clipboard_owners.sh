@@ -36,6 +36,10 @@ fail() {
     echo "  focus: $(focused_name)  popup visible: $(popup_visible && echo yes || echo no)" >&2
     echo "  history head: \"$(head_on_disk | cut -c1-80)\"" >&2
     [[ -n "$app" && -f "$app/err.txt" ]] && grep -v 'write with BOM' "$app/err.txt" | tail -20 | sed 's/^/  quillet: /' >&2
+    local log
+    for log in "$work"/*.log; do
+        [[ -f "$log" ]] && echo "  owner $(basename "$log" .log): $(tail -8 "$log" | tr '\n' ' ')" >&2
+    done
     exit 1
 }
 
@@ -301,6 +305,9 @@ killer_owner() {
     owner killer --kill-requestor --text "read after reconnecting"
     wait_for "$patience" 'logged killer killed' || fail "the owner never got a request"
     captured "read after reconnecting" "after the owner killed the connection"
+    if grep -q "arrived unannounced" "$app/err.txt"; then
+        note "after reconnecting: the answer was taken only at the deadline"
+    fi
     check_alive "after its clipboard connection was killed"
     grep -q "connection to the X server broke" "$app/err.txt" || fail "no line about the broken connection"
     stop_owners
