@@ -53,7 +53,8 @@ int main(int argc, char *argv[])
             qPrintable(single->errorString()));
 
     Settings *settings = Settings::instance();
-    settings->load();
+    // The history is read once the tray icon is on its way (see the popup).
+    settings->loadOptions();
     DarkLook::install(*settings, AppDir::path());
 
     auto *window = new MainWindow(nullptr);

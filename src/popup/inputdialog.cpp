@@ -60,6 +60,7 @@ InputDialog::InputDialog(QWidget *parent)
     ui->setupUi(this);
 
     Settings *settings = Settings::instance();
+    settings->loadPendingHistory();
     ClipHistory = settings->history;
 
     setFont(settings->inpFont);

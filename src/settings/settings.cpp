@@ -65,6 +65,18 @@ Settings *Settings::instance()
 
 void Settings::load()
 {
+    loadOptions();
+    loadPendingHistory();
+}
+
+void Settings::loadPendingHistory()
+{
+    if (historyPending)
+        loadHistory();
+}
+
+void Settings::loadOptions()
+{
     const QString prefix = AppDir::path() + QLatin1Char('/');
     // Read through a copy without the values QSettings would decode from a
     // binary stream: a damaged one would end the program. Without a copy
@@ -117,12 +129,13 @@ void Settings::load()
         (this->*color.member).setNamedColor(ini.value(QLatin1String(color.key), fallback).toString());
     }
 
-    loadHistory(prefix);
+    historyPending = true;
 }
 
-void Settings::loadHistory(const QString &prefix)
+void Settings::loadHistory()
 {
-    ClipListFile(prefix).load(histmax, &history);
+    historyPending = false;
+    ClipListFile(AppDir::path() + QLatin1Char('/')).load(histmax, &history);
 }
 
 namespace {
@@ -139,6 +152,8 @@ bool isReadableOrAbsent(const QString &path)
 
 void Settings::save(bool purgeOlderCopies)
 {
+    // Never an empty history over the file for want of reading it first.
+    loadPendingHistory();
     const SaveOutcome outcome = saveTo(AppDir::path(), purgeOlderCopies);
     if (!outcome.ok)
         SaveFailure::report(outcome.failedPath, outcome.reason);

@@ -75,6 +75,12 @@ public:
 
     // Reads quillet.ini, then the clip list file, into the record.
     void load();
+    // Reads quillet.ini only; the clip list file waits for
+    // loadPendingHistory(). The program's start shows its tray icon between
+    // the two: decoding the history is work the user does not see.
+    void loadOptions();
+    // Reads the clip list file if loadOptions() left it unread.
+    void loadPendingHistory();
     // Writes the record to quillet.ini and the history to the clip list file.
     // With `purgeOlderCopies` no file beside the executable keeps anything
     // but the new history afterwards (the backup included): used after the
@@ -103,7 +109,9 @@ public:
     Settings();
 
 private:
-    void loadHistory(const QString &prefix);
+    void loadHistory();
+
+    bool historyPending = false;
 };
 
 #endif  // SETTINGS_H

@@ -1,4 +1,5 @@
 // The settings record before and after loading quillet.ini.
+#include "persisthelpers.h"
 #include "settings/appdir.h"
 #include "settings/settings.h"
 
@@ -35,7 +36,11 @@ private slots:
         AppDir::setOverride(dir.path());
     }
 
-    void cleanup() { QFile::remove(dir.path() + QStringLiteral("/quillet.ini")); }
+    void cleanup()
+    {
+        for (const QString &name : QDir(dir.path()).entryList(QDir::Files))
+            QFile::remove(dir.path() + QLatin1Char('/') + name);
+    }
 
     void beforeLoad()
     {
@@ -257,6 +262,38 @@ private slots:
                                             "eD1AVmFyaWFudChcMFwwXDBcdDeanzBcMF"
                                             "wwXHgxNFwwKQpbZm9udF0KJGVdCmJhY2tjbwpiYWM="));
         QCOMPARE(settings.histmax, 500);
+    }
+
+    // The start reads the options, puts its tray icon up, then reads the
+    // history: with the limit the options set, once, and never saving an
+    // empty history over the file in between.
+    void historyWaitsForItsTurn()
+    {
+        writeIni("[General]\nhistmax=2\n");
+        const QString clipList = dir.path() + QStringLiteral("/cliplist.dat");
+        Settings settings;
+        settings.loadOptions();
+        QCOMPARE(settings.histmax, 2);
+        QVERIFY(settings.history.isEmpty());
+        // Read when asked for, not before.
+        QVERIFY(persist::writeBytes(clipList, persist::plainFile({ "new", "older", "oldest" })));
+        settings.loadPendingHistory();
+        QCOMPARE(settings.history, QStringList({ "new", "older" }));
+        settings.history.prepend(QStringLiteral("taken since"));
+        settings.loadPendingHistory();
+        QCOMPARE(settings.history.first(), QStringLiteral("taken since"));
+
+        Settings whole;
+        whole.load();
+        QCOMPARE(whole.history, QStringList({ "new", "older" }));
+
+        Settings early;
+        early.loadOptions();
+        early.save();
+        QCOMPARE(early.history, QStringList({ "new", "older" }));
+        Settings reread;
+        reread.load();
+        QCOMPARE(reread.history, QStringList({ "new", "older" }));
     }
 
     void loadWritesNothing()
