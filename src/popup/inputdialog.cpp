@@ -5,6 +5,7 @@
 #include "changecoalescer.h"
 #include "historycapture.h"
 #include "inputtablemodel.h"
+#include "lazyicon.h"
 #include "listfilter.h"
 #include "pastechords.h"
 #include "preview/highlighter.h"
@@ -161,9 +162,9 @@ InputDialog::~InputDialog()
 
 void InputDialog::initTrayActions()
 {
-    showAction = new QAction(QIcon(QPixmap(QStringLiteral(":/icon/quillet.png"))), tr("画面表示"), this);
+    showAction = new QAction(LazyIcon::fromFile(QStringLiteral(":/icon/quillet.png")), tr("画面表示"), this);
     connect(showAction, &QAction::triggered, this, &QWidget::showNormal);
-    quitAction = new QAction(QIcon(QStringLiteral(":/icon/exit.png")), tr("終了"), this);
+    quitAction = new QAction(LazyIcon::fromFile(QStringLiteral(":/icon/exit.png")), tr("終了"), this);
     connect(quitAction, &QAction::triggered, this, &InputDialog::onQuit);
 }
 
@@ -179,7 +180,8 @@ void InputDialog::initTrayIcon()
 
 void InputDialog::initIcon()
 {
-    const QIcon icon(QStringLiteral(":/icon/quillet.png"));
+    // Read when first drawn: after the tray host took the icon.
+    const QIcon icon = LazyIcon::fromFile(QStringLiteral(":/icon/quillet.png"));
     setWindowIcon(icon);
     trayIcon->setIcon(icon);
     trayIcon->setToolTip(tr("Quillet"));

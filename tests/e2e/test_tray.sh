@@ -1,4 +1,5 @@
 # The tray icon on a real X11 desktop, with and without a window manager:
+# it shows its picture once docked;
 # a left click on the docked icon shows the popup with the keyboard focus,
 # the menu's "画面表示" shows it too, and the menu's "終了" ends the process
 # with exit code 0 and takes the icon away.
@@ -27,6 +28,11 @@ for mode in plain wm; do
 
     wait_for 10000 '[[ -n "$(tray_icon_geometry)" ]]' || fail "the icon was not docked"
     [[ -z "$(popup_window)" ]] || fail "the popup is up before any click"
+    # The icon shows its picture, not an empty square: its file is read
+    # only once the tray host took it.
+    colours=0
+    wait_for 5000 'colours=$("$tools/xtrayicons" --colours quillet | head -n 1 | cut -d" " -f5); (( ${colours:-0} >= 8 ))' ||
+        fail "the docked icon shows ${colours:-no} colours, not its picture"
 
     # A left click shows the popup, and it takes the keyboard.
     click_tray_icon 1

@@ -1,15 +1,35 @@
 // Lists the icons docked in the tray host: every viewable window of the
 // given WM_CLASS that is embedded somewhere below a top-level window (not a
 // top-level window itself) and no larger than 64 by 64. One line per icon: "X Y WIDTH HEIGHT", the
-// root coordinates of its top-left corner and its size.
-// Usage: xtrayicons CLASS; exit 0 with one line per icon (none: no output).
+// root coordinates of its top-left corner and its size. With --colours a fifth
+// number follows: how many distinct colours the icon shows on the screen (a
+// blank icon shows one).
+// Usage: xtrayicons [--colours] CLASS; exit 0 with one line per icon (none: no
+// output).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 namespace {
+
+bool countColours = false;
+
+int distinctColours(Display *display, Window window, int width, int height)
+{
+    XImage *image = XGetImage(display, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    if (!image)
+        return 0;
+    std::set<unsigned long> colours;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            colours.insert(XGetPixel(image, x, y));
+    }
+    XDestroyImage(image);
+    return int(colours.size());
+}
 
 bool hasClass(Display *display, Window window, const char *name)
 {
@@ -43,7 +63,11 @@ void walk(Display *display, Window root, Window window, int depth, const char *n
             int y = 0;
             Window unused = 0;
             XTranslateCoordinates(display, child, root, 0, 0, &x, &y, &unused);
-            std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+            if (countColours)
+                std::printf("%d %d %d %d %d\n", x, y, attributes.width, attributes.height,
+                    distinctColours(display, child, attributes.width, attributes.height));
+            else
+                std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
         }
         walk(display, root, child, depth + 1, name);
     }
@@ -55,8 +79,13 @@ void walk(Display *display, Window root, Window window, int depth, const char *n
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s CLASS\n", argv[0]);
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "--colours") == 0) {
+        countColours = true;
+        ++first;
+    }
+    if (argc <= first) {
+        std::fprintf(stderr, "usage: %s [--colours] CLASS\n", argv[0]);
         return 2;
     }
     Display *display = XOpenDisplay(nullptr);
@@ -65,7 +94,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const Window root = DefaultRootWindow(display);
-    walk(display, root, root, 0, argv[1]);
+    walk(display, root, root, 0, argv[first]);
     XCloseDisplay(display);
     return 0;
 }
