@@ -18,23 +18,26 @@ MainWindow::MainWindow(QWidget *parent)
 {
     lastTapTime = 0;
     tapCount = 0;
-    // The popup first: it puts the tray icon up, and this window's own form,
-    // which is never shown, can wait until after that.
-    dialog = new InputDialog(nullptr);
-    ui->setupUi(this);
     // The detector runs where the hook procedure runs, which is not the GUI
     // thread on a real desktop: it only asks for the show, which the GUI
     // thread then does in its own time. The hook never waits for it.
     connect(
-        this, &MainWindow::doubleTapped, dialog,
+        this, &MainWindow::doubleTapped, this,
         [this] {
             HandOver::received(this);
             dialog->show();
         },
         Qt::QueuedConnection);
     mainWindow = this;
-    // Without a hook the popup is still reachable from the tray icon.
+    // The hot key works from the moment the tray icon is up: a double tap
+    // while the popup is still being built (a big history takes a while to
+    // read) shows it once it is built. Without a hook the popup is still
+    // reachable from the tray icon.
     hook = Platform::instance()->installKeyboardHook(&keyboardHookProc);
+    // The popup next: it puts the tray icon up, and this window's own form,
+    // which is never shown, can wait until after that.
+    dialog = new InputDialog(nullptr);
+    ui->setupUi(this);
 }
 
 MainWindow::~MainWindow()

@@ -16,6 +16,12 @@ Platform::HookHandle FakePlatform::installKeyboardHook(HookProc proc)
     return 1;
 }
 
+void FakePlatform::removeKeyboardHook(HookHandle)
+{
+    // Keys sent from now on reach no procedure, as on a real desktop.
+    hookProc = nullptr;
+}
+
 qintptr FakePlatform::callNextHook(HookHandle, int code, quintptr message, qintptr)
 {
     log << QStringLiteral("callNextHook %1 %2").arg(code).arg(message);
@@ -102,6 +108,11 @@ void FakePlatform::injectKey(quint32 vk, quint32 flags)
 ClipboardWatcher *FakePlatform::createClipboardWatcher(QObject *parent)
 {
     ClipboardWatcher *watcher = Platform::createClipboardWatcher(parent);
+    if (doubleTapAtWatchStart) {
+        sendKey(Keys::KeyUpMessage, Keys::VkRControl);
+        tick += 100;
+        sendKey(Keys::KeyUpMessage, Keys::VkRControl);
+    }
     if (!copiedAtWatchStart.isEmpty()) {
         ClipboardSnapshot snapshot;
         snapshot.text = copiedAtWatchStart;

@@ -19,6 +19,7 @@ public:
     ~FakePlatform() override;
 
     HookHandle installKeyboardHook(HookProc proc) override;
+    void removeKeyboardHook(HookHandle hook) override;
     qintptr callNextHook(HookHandle hook, int code, quintptr message, qintptr record) override;
     quint32 tickCount() override;
     quint32 currentThreadId() override;
@@ -55,6 +56,9 @@ public:
     // already on its way, as when something is copied while the program
     // starts: the event loop delivers it.
     QString copiedAtWatchStart;
+    // When set, Right Ctrl is tapped twice (through the installed hook) as a
+    // clipboard watcher is made: a double tap while the program starts.
+    bool doubleTapAtWatchStart = false;
 
     // What callNextHook answers: not 0, so that a hook procedure that
     // returns something of its own instead is told apart.

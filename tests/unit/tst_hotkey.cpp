@@ -100,6 +100,7 @@ private slots:
     void cleanup();
 
     void hookInstalledAtConstruction();
+    void doubleTapWhileBuildingShowsAfter();
     void detector_data();
     void detector();
     void tickWrapAround_data();
@@ -267,6 +268,20 @@ void TestHotkey::tickWrapAround()
     QCOMPARE(!play(script).isEmpty(), shown);
     QCOMPARE(window->tapCount, shown ? 0 : 2);
     QCOMPARE(window->lastTapTime, shown ? 0u : first);
+}
+
+// The hot key works from the moment the tray icon is up: a double tap while
+// the popup is still being built shows it once the build is done.
+void TestHotkey::doubleTapWhileBuildingShowsAfter()
+{
+    delete window;
+    fake->tick = 5000;
+    fake->doubleTapAtWatchStart = true;
+    window = new MainWindow(nullptr);
+    QVERIFY(!window->popup()->isVisible());
+    QCoreApplication::processEvents();
+    QVERIFY(window->popup()->isVisible());
+    QCOMPARE(window->tapCount, 0);
 }
 
 void TestHotkey::tapWhileVisibleShowsNothingNew()

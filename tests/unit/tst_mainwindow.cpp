@@ -44,7 +44,7 @@ private slots:
         QCOMPARE(window->tapCount, 0);
         QCOMPARE(window->lastTapTime, 0u);
 
-        // The hook is installed once, after the popup exists.
+        // The hook is installed once.
         QCOMPARE(platform.log.count(QStringLiteral("installKeyboardHook")), 1);
         QVERIFY(platform.hookProc);
         QPointer<InputDialog> popup = window->popup();
