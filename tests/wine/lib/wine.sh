@@ -127,15 +127,19 @@ start_quillet_exe() {
 start_notepad() {
     wine notepad >/dev/null 2>&1 &
     disown $!
-    within 30000 'xdotool search --name " - Notepad$" >/dev/null 2>&1' || fail "notepad did not start"
-    notepad=$(xdotool search --name " - Notepad$" | head -n 1)
-    # shellcheck disable=SC2034  # read in focus_notepad's condition
-    notepad_title=$(xdotool getwindowname "$notepad")
+    # Wine may replace a window of notepad's while it starts: the window
+    # counts once its name could be read.
+    notepad=""
+    notepad_title=""
+    within 30000 'notepad=$(xdotool search --name " - Notepad$" 2>/dev/null | head -n 1) && [[ -n "$notepad" ]] &&
+        notepad_title=$(xdotool getwindowname "$notepad" 2>/dev/null) && [[ -n "$notepad_title" ]]' ||
+        fail "notepad did not start"
 }
 
 focus_notepad() {
     for _ in 1 2 3; do
-        xdotool windowactivate --sync "$notepad" >/dev/null 2>&1 || true
+        xdotool windowactivate --sync "$notepad" >/dev/null 2>&1 ||
+            notepad=$(xdotool search --name " - Notepad$" 2>/dev/null | head -n 1)
         within 5000 'focused "$notepad_title"' && return 0
     done
     fail "notepad does not take the focus"
